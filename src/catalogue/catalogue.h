@@ -1,0 +1,31 @@
+// catalogue: placing the cluster on the sky and writing <base>.stc.
+//
+// `sph2cart` / `cart2sph` convert between (right ascension, declination,
+// distance) in degrees and light-years and Cartesian coordinates centred on
+// the observer. `gen_stc` writes one catalogue entry per star that is not
+// dead; its first call opens the catalogue (unit 4) and fixes the cluster
+// centre from the three placement texts. `cat_close` cuts the catalogue
+// after its last complete entry.
+#pragma once
+
+#include <cstdint>
+
+void sph2cart(const double& ra, const double& dec, const double& dist, double& x, double& y, double& z);
+void cart2sph(const double& x, const double& y, const double& z, double& ra, double& dec, double& dist);
+
+// x, y, z: offsets from the cluster centre in parsecs; code: six-character
+// code field; absmag: the scaled magnitude; then the right ascension,
+// declination and distance texts, the base name and the star-name prefix
+// (20-character field texts).
+void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
+             const char* ratext, const char* dectext, const char* disttext, const char* base,
+             const char* prefix);
+// Close the catalogue if it is open (normal end of the run).
+void cat_close();
+
+// One catalogue entry line (with its line feed) into `out`; returns its length.
+// `out` must hold 200 characters plus the prefix. Used by gen_stc; for tests.
+int stc_entry(char* out, const char* prefix, int lenc, std::int64_t num, double ra, double dec,
+              double dist, const char* code, int n, float absmag);
+// Start the entry counter at `ns` (the next entry is ns + 1). For tests.
+void gen_stc_set_counter(std::int32_t ns);

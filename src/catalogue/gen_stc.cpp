@@ -1,0 +1,219 @@
+// The catalogue writer: one entry line per star that is not dead.
+//
+//  Star "<prefix><number>" {RA <ra> Dec <dec> Distance <dist> SpectralType "<code>" AbsMag <mag> }
+//
+// The catalogue is unit 4, opened on the first call: for update without
+// emptying if it exists (so a run that writes nothing leaves it as it was),
+// else for reading only (the first entry then fails with "write start"),
+// else created. Entries go through one large buffer that only ever holds
+// complete lines; when the unit is closed (normal end, fatal report or
+// interrupt) the buffer is written and the file is cut after the last
+// complete entry on disk, so it holds exactly this run's entries.
+
+#include "catalogue.h"
+
+#include "input.h"
+#include "textio.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The format text the fatal report shows for a failed catalogue statement.
+constexpr const char* cat_fmt = "(1x,a,a,a,a,a,d23.17,a,d23.17,a,d23.17,a,a,a,f7.2,a)";
+
+constexpr double pc2ly = 3.26163626;  // light-years per parsec
+
+// Writer state, fixed on the first call.
+bool first = true;
+double x0, y0, z0;    // cluster centre, light-years, observer at the origin
+std::int64_t ns = 0;  // entries so far; the last entry's number
+int lenc = 1;         // significant length of the star-name prefix
+
+// The open catalogue.
+int fd = -1;
+bool read_only = false;  // opened for reading only: writing fails
+int read_only_err = 0;   // why the update open failed
+bool regular = false;    // a regular file can be cut
+char name[FIELD_LEN + 5];
+char buf[1 << 20];
+std::size_t blen = 0;      // bytes in buf, complete entries only
+off_t on_disk = 0;         // bytes written to the file
+volatile off_t good = 0;   // end of the last complete entry on disk
+
+// Write the buffer out; false with errno set on failure.
+bool flush_buf() {
+    std::size_t done = 0;
+    while (done < blen) {
+        ssize_t w = ::write(fd, buf + done, blen - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            // Only whole lines count: the end of the last one written.
+            const char* nl = static_cast<const char*>(memrchr(buf, '\n', done));
+            if (nl) good = on_disk - static_cast<off_t>(done) + static_cast<off_t>(nl - buf + 1);
+            std::memmove(buf, buf + done, blen - done);
+            blen -= done;
+            errno = err;
+            return false;
+        }
+        done += static_cast<std::size_t>(w);
+        on_disk += w;
+    }
+    blen = 0;
+    good = on_disk;
+    return true;
+}
+
+[[noreturn]] void fail(const char* ctx, int err) {
+    io_current_unit(UNIT_CATALOGUE);
+    io_fatal_errno(ctx, err);
+}
+
+// Close the catalogue: write what is complete, cut the file after its last
+// complete entry if anything was written, release it. Failures are the
+// fatal report unless one is under way already.
+void close_catalogue(bool fatal) {
+    if (fd < 0) return;
+    int f = fd;
+    const char* ctx = nullptr;  // the first failure, if any
+    int err = 0;
+    if (!read_only && ns > 0) {
+        if (!flush_buf()) {
+            ctx = "write";
+            err = errno;
+        }
+        if (regular && ::ftruncate(f, good) != 0 && !ctx) {
+            ctx = "truncate";
+            err = errno;
+        }
+    }
+    fd = -1;
+    if (::close(f) != 0 && !ctx) {
+        ctx = "close";
+        err = errno;
+    }
+    if (ctx && !fatal) fail(ctx, err);
+}
+
+// From a fatal signal handler: only cut, with async-signal-safe calls.
+void cut_catalogue() {
+    if (fd >= 0 && regular && ns > 0 && !read_only) (void)::ftruncate(fd, good);
+}
+
+void open_catalogue(const char* base) {
+    int n = str_len(base, FIELD_LEN);
+    std::memcpy(name, base, static_cast<std::size_t>(n));
+    std::memcpy(name + n, ".stc", 5);
+    fd = ::open(name, O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        read_only_err = errno;
+        fd = ::open(name, O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            read_only = true;
+        } else {
+            fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                int err = errno;
+                unit_open_failed(UNIT_CATALOGUE, name);
+                io_fatal_errno("open", err);
+            }
+        }
+    }
+    struct stat st;
+    regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    unit_open(UNIT_CATALOGUE, name, UnitCloser{close_catalogue, cut_catalogue});
+}
+
+double read_placement(const char* text) {
+    double v = 0;
+    io_internal(true, "(d20.10)");
+    if (!rd_d(text, FIELD_LEN, 10, v)) io_fatal_fmt();
+    return v;
+}
+
+inline char* put(char* p, const char* s, std::size_t n) {
+    std::memcpy(p, s, n);
+    return p + n;
+}
+#define PUT_LIT(p, lit) put(p, lit, sizeof(lit) - 1)
+
+}  // namespace
+
+int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
+              const char* code, int n, float absmag) {
+    char* p = out;
+    p = PUT_LIT(p, " Star \"");
+    p = put(p, prefix, static_cast<std::size_t>(lenc_));
+    if (num <= 999999) {
+        wr_i6_6(static_cast<std::int32_t>(num), p);
+        p += 6;
+    } else {
+        // Past 999999 the number takes as many digits as it needs, so every
+        // star keeps a name of its own.
+        char t[24];
+        int k = 0;
+        for (std::int64_t v = num; v > 0; v /= 10) t[k++] = static_cast<char>('0' + v % 10);
+        while (k > 0) *p++ = t[--k];
+    }
+    p = PUT_LIT(p, "\" {RA ");
+    wr_d23_17(ra, p);
+    p += 23;
+    p = PUT_LIT(p, " Dec ");
+    wr_d23_17(dec, p);
+    p += 23;
+    p = PUT_LIT(p, " Distance ");
+    wr_d23_17(dist, p);
+    p += 23;
+    p = PUT_LIT(p, " SpectralType \"");
+    p = put(p, code, static_cast<std::size_t>(n));
+    p = PUT_LIT(p, "\" AbsMag ");
+    wr_f(absmag, 7, 2, p);
+    p += 7;
+    p = PUT_LIT(p, " }\n");
+    return static_cast<int>(p - out);
+}
+
+void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
+             const char* ratext, const char* dectext, const char* disttext, const char* base,
+             const char* prefix) {
+    if (first) {
+        first = false;
+        lenc = str_len(prefix, FIELD_LEN);
+        open_catalogue(base);
+        ns = 0;
+        double ra = read_placement(ratext);
+        double dec = read_placement(dectext);
+        double dist = read_placement(disttext);
+        sph2cart(ra, dec, dist, x0, y0, z0);
+    }
+    int n = str_len(code, 5);
+    if (n == 4 && std::memcmp(code, "dead", 4) == 0) return;
+    ++ns;
+
+    double X = x * pc2ly + x0;
+    double Y = y * pc2ly + y0;
+    double Z = z * pc2ly + z0;
+    double ra, dec, dist;
+    cart2sph(X, Y, Z, ra, dec, dist);
+
+    io_external(UNIT_CATALOGUE, false, cat_fmt);
+    if (read_only) fail("write start", read_only_err);
+    if (sizeof buf - blen < 256 + FIELD_LEN) {
+        if (!flush_buf()) fail("write", errno);
+    }
+    blen += static_cast<std::size_t>(stc_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
+}
+
+void cat_close() {
+    if (fd < 0) return;
+    io_external(UNIT_CATALOGUE, false, cat_fmt);
+    close_catalogue(false);
+    unit_closed(UNIT_CATALOGUE);
+}
+
+void gen_stc_set_counter(std::int32_t start) { ns = start; }

@@ -1,0 +1,102 @@
+#include "test_data.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+std::vector<Row> load_table(const std::string& name) {
+    std::ifstream in(std::string(ORBLENZ_TEST_DATA) + "/" + name);
+    if (!in) throw std::runtime_error("missing table " + name);
+    std::vector<Row> rows;
+    std::string line;
+    std::getline(in, line);  // heading
+    while (std::getline(in, line)) {
+        Row r;
+        std::size_t p = 0;
+        for (;;) {
+            std::size_t t = line.find('\t', p);
+            r.push_back(line.substr(p, t == std::string::npos ? std::string::npos : t - p));
+            if (t == std::string::npos) break;
+            p = t + 1;
+        }
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::string unquote(const std::string& cell) {
+    std::string s = cell;
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 >= s.size()) { out += s[i]; continue; }
+        char c = s[++i];
+        if (c == 't') out += '\t';
+        else if (c == '0') out += '\0';
+        else if (c == 'n') out += '\n';
+        else if (c == 'x') { out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16)); i += 2; }
+        else { out += '\\'; out += c; }
+    }
+    return out;
+}
+
+double hexreal(const std::string& cell) { return std::strtod(cell.c_str(), nullptr); }
+
+std::string scratch_dir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/orblenz-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    return buf.data();
+}
+
+RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args) {
+    std::string outp = dir + "/.stdout", errp = dir + "/.stderr";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        int in = open("/dev/null", O_RDONLY);
+        int o = open(outp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = open(errp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0); dup2(o, 1); dup2(e, 2);
+        std::vector<char*> av;
+        av.push_back(const_cast<char*>(ORBLENZ_BIN));
+        for (auto& a : args) av.push_back(const_cast<char*>(a.c_str()));
+        av.push_back(nullptr);
+        execv(ORBLENZ_BIN, av.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    RunResult r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = read_file(outp);
+    r.err = read_file(errp);
+    unlink(outp.c_str());
+    unlink(errp.c_str());
+    return r;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
