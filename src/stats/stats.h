@@ -17,7 +17,10 @@ struct Ctyp {
 };
 extern Ctyp ctyp;
 
-void count_stype(const char* code);   // first five characters are the key
+// The first five characters of `code` are the key. A new code that finds the
+// table full (1999 codes beyond the reserved entry) is refused with the line
+// " too many spectral types, not counted: XXXXX" and not counted.
+void count_stype(const char* code);
 void show_stypes();
 // Back to the start state (nused 1, the reserved entry). For tests.
 void ctyp_reset();

@@ -1,0 +1,131 @@
+// The star record line: reading, fixtab, extr_tab_fields and str_len.
+
+#include "input.h"
+#include "test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The line as the reader would leave it: padded with blanks to 512.
+void make_line(const std::string& s, LineBuf& line) {
+    std::memset(line, ' ', LINE_LEN);
+    std::memcpy(line, s.data(), std::min<std::size_t>(s.size(), LINE_LEN));
+}
+
+std::string f20(const std::string& s) { return (s + std::string(20, ' ')).substr(0, 20); }
+
+std::string cols(int n) {  // "c1\tc2\t...\tcn"
+    std::string s;
+    for (int i = 1; i <= n; ++i) s += (i > 1 ? "\t" : "") + ("c" + std::to_string(i));
+    return s;
+}
+
+}  // namespace
+
+TEST(StrLen, Table) {
+    const struct { std::string text; int n; } cases[] = {
+        {"ab" + std::string(18, ' '), 2},
+        {std::string(20, ' '), 1},
+        {std::string(19, 'x') + "\t", 20},
+        {"x", 1},
+        {" x  ", 2},
+    };
+    for (auto& c : cases) EXPECT_EQ(str_len(c.text.data(), static_cast<int>(c.text.size())), c.n) << "[" << c.text << "]";
+}
+
+// Each case: a line and the fields it must give, written out by hand;
+// fields not listed are empty. Field 21 is given whole.
+TEST(ExtrTabFields, Table) {
+    std::string tabs20(20, '\t');
+    const struct {
+        const char* name;
+        std::string line;
+        std::vector<std::pair<int, std::string>> fields;
+        std::string f21;
+    } cases[] = {
+        {"empty line", "", {}, tabs20},
+        {"blanks separate like tabs", "1.5 2.5\t3", {{1, "1.5"}, {2, "2.5"}, {3, "3"}}, tabs20},
+        {"two tabs make an empty column", "a\t\tb", {{1, "a"}, {3, "b"}}, tabs20},
+        {"tab and blank likewise", "a\t b", {{1, "a"}, {3, "b"}}, tabs20},
+        {"leading separator", " a", {{2, "a"}}, tabs20},
+        {"long column cut to 20", std::string(25, 'x') + "\tb", {{1, std::string(20, 'x')}, {2, "b"}}, tabs20},
+        {"more than 20 columns", cols(23),
+         [] { std::vector<std::pair<int, std::string>> v; for (int i = 1; i <= 20; ++i) v.push_back({i, "c" + std::to_string(i)}); return v; }(),
+         "c21\tc22\tc23" + std::string(9, '\t')},
+        {"last column not ended within 512", std::string(500, 'a') + "\t" + std::string(20, 'b'),
+         {{1, std::string(20, 'a')}}, std::string(11, 'b') + std::string(9, ' ')},
+    };
+    for (auto& c : cases) {
+        LineBuf line;
+        FieldTable f;
+        make_line(c.line, line);
+        fixtab(line);
+        LineBuf copy;
+        std::memcpy(copy, line, LINE_LEN);
+        extr_tab_fields(line, f);
+        EXPECT_EQ(std::memcmp(copy, line, LINE_LEN), 0) << c.name << ": the buffer must not change";
+        for (int i = 1; i <= 20; ++i) {
+            std::string want(20, ' ');
+            for (auto& p : c.fields)
+                if (p.first == i) want = f20(p.second);
+            EXPECT_EQ(std::string(f[i - 1], 20), want) << c.name << ": field " << i;
+        }
+        EXPECT_EQ(std::string(f[20], 20), c.f21) << c.name << ": field 21";
+    }
+}
+
+TEST(ExtrTabFields, LineOf512WithoutSeparator) {
+    // A single column filling the whole buffer: no field split off, field 21
+    // holds its first 20 characters.
+    LineBuf line;
+    FieldTable f;
+    make_line(std::string(600, 'z'), line);
+    fixtab(line);
+    extr_tab_fields(line, f);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(std::string(f[i], 20), std::string(20, ' '));
+    EXPECT_EQ(std::string(f[20], 20), std::string(20, 'z'));
+}
+
+TEST(LineReader, Table) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;  // as delivered, before padding
+    } cases[] = {
+        {"two lines", "a\nb\n", {"a", "b"}},
+        {"last line without line feed is delivered", "a\nb", {"a", "b"}},
+        {"empty file", "", {}},
+        {"empty lines", "\n\n", {"", ""}},
+        {"carriage return is an ordinary character", "a\r\n", {"a\r"}},
+        {"NUL is an ordinary character", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+        {"long line loses its tail", std::string(100000, 'q') + "\nz\n", {std::string(512, 'q'), "z"}},
+        {"line across the read buffer", std::string((1 << 20) - 3, '\n') + "abcdef\n",
+         [] { std::vector<std::string> v((1 << 20) - 3, ""); v.push_back("abcdef"); return v; }()},
+    };
+    for (auto& c : cases) {
+        std::string dir = scratch_dir();
+        write_file(dir + "/l.txt", c.bytes);
+        int fd = open((dir + "/l.txt").c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        lr_attach_fd(fd, "l.txt");
+        LineBuf line;
+        std::size_t k = 0;
+        bool same = true;
+        while (lr_next(line)) {
+            ASSERT_LT(k, c.lines.size()) << c.name;
+            std::string want = c.lines[k++];
+            want.resize(LINE_LEN, ' ');
+            same = same && std::string(line, LINE_LEN) == want;
+        }
+        EXPECT_TRUE(same) << c.name;
+        EXPECT_EQ(k, c.lines.size()) << c.name;
+        lr_close();
+        unlink((dir + "/l.txt").c_str());
+        rmdir(dir.c_str());
+    }
+}
