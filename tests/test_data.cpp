@@ -1,5 +1,6 @@
 #include "test_data.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -57,8 +58,9 @@ std::string scratch_dir() {
     return buf.data();
 }
 
-RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args) {
-    std::string outp = dir + "/.stdout", errp = dir + "/.stderr";
+int start_orblenz(const std::string& dir, const std::vector<std::string>& args, const RunOptions& opt) {
+    std::string outp = opt.stdout_path.empty() ? dir + "/.stdout" : opt.stdout_path;
+    std::string errp = dir + "/.stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
@@ -66,6 +68,9 @@ RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& ar
         int o = open(outp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = open(errp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(in, 0); dup2(o, 1); dup2(e, 2);
+        signal(SIGQUIT, opt.ignore_quit ? SIG_IGN : SIG_DFL);
+        signal(SIGINT, SIG_DFL);
+        if (opt.uid >= 0 && (setgid(static_cast<gid_t>(opt.uid)) != 0 || setuid(static_cast<uid_t>(opt.uid)) != 0)) _exit(126);
         std::vector<char*> av;
         av.push_back(const_cast<char*>(ORBLENZ_BIN));
         for (auto& a : args) av.push_back(const_cast<char*>(a.c_str()));
@@ -73,16 +78,26 @@ RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& ar
         execv(ORBLENZ_BIN, av.data());
         _exit(127);
     }
+    return pid;
+}
+
+RunResult finish_orblenz(const std::string& dir, int pid) {
     int st = 0;
     waitpid(pid, &st, 0);
     RunResult r;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    r.out = read_file(outp);
-    r.err = read_file(errp);
-    unlink(outp.c_str());
-    unlink(errp.c_str());
+    r.out = read_file(dir + "/.stdout");
+    r.err = read_file(dir + "/.stderr");
+    unlink((dir + "/.stdout").c_str());
+    unlink((dir + "/.stderr").c_str());
     return r;
 }
+
+RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args, const RunOptions& opt) {
+    return finish_orblenz(dir, start_orblenz(dir, args, opt));
+}
+
+int unprivileged_uid() { return geteuid() == 0 ? 65534 : -1; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

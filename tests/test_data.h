@@ -22,8 +22,22 @@ struct RunResult {
 };
 // A fresh empty directory under the system's temporary directory.
 std::string scratch_dir();
+// How to run the binary besides its arguments.
+struct RunOptions {
+    int uid = -1;                 // run as this user (needs root), -1: as we are
+    std::string stdout_path;      // standard output goes here ("" : captured)
+    bool ignore_quit = false;     // start with SIGQUIT ignored
+};
 // Run orblenz with `args` in directory `dir`; stdin is /dev/null.
-RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args);
+RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args,
+                      const RunOptions& opt = RunOptions());
+// Start orblenz without waiting; returns its pid. Its stdout and stderr go
+// to dir/.stdout and dir/.stderr; finish_orblenz waits and collects them.
+int start_orblenz(const std::string& dir, const std::vector<std::string>& args,
+                  const RunOptions& opt = RunOptions());
+RunResult finish_orblenz(const std::string& dir, int pid);
+// The uid of an unprivileged user when we are root, else -1.
+int unprivileged_uid();
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);

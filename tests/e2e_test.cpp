@@ -1,0 +1,364 @@
+// End to end: the real orblenz binary on files in a scratch directory;
+// standard output, standard error, exit status and the catalogue bytes are
+// compared exactly with texts written from the program's rules.
+
+#include "test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// One star line: the columns the run reads, every other column "0.".
+std::string star(const std::string& mass, const std::string& x, const std::string& y, const std::string& z,
+                 const std::string& k, const std::string& lum, const std::string& mag, const std::string& temp,
+                 const std::string& col12 = "0.") {
+    std::string c[21];
+    for (int i = 1; i <= 20; ++i) c[i] = "0.";
+    c[1] = mass; c[2] = x; c[3] = y; c[4] = z; c[9] = k; c[12] = col12; c[13] = lum; c[16] = mag; c[19] = temp;
+    std::string s = c[1];
+    for (int i = 2; i <= 20; ++i) s += "\t" + c[i];
+    return s + "\n";
+}
+
+// A sun-like main-sequence star at the cluster centre: G2V, AbsMag 4.83 after scaling.
+const std::string sun = star("1.", "0.", "0.", "0.", "1", "1.", "5.0842105", "5778.");
+const std::string dead = star("1.", "0.", "0.", "0.", "1", "1.", "9500.", "5000.");
+
+const char* const type_names[16] = {"low mass  ", "main seq  ", "hertz gap ", "1st gnt br", "corehelium",
+                                    "1st as.gnt", "2nd as.gnt", "m.seq.hel.", "hgap hel. ", "gnt.br hel",
+                                    "hel wd    ", "co wd     ", "on wd     ", "neut. star", "black hole",
+                                    "snr       "};
+
+// The end-of-run summary: " Star Types", sixteen type lines, the mass line.
+std::string summary(std::map<int, int> counts, const std::string& massline) {
+    std::string s = " Star Types\n";
+    for (int k = 0; k < 16; ++k) s += std::string(" ") + type_names[k] + " " + std::to_string(counts[k]) + "\n";
+    return s + " mass min,max = " + massline + "\n";
+}
+
+// The spectral type report from its listings (5-character code, count).
+using Listing = std::vector<std::pair<std::string, int>>;
+std::string stypes(const Listing& by_code, const Listing& by_freq, int total, int passed) {
+    std::string s = " Sorted by Spectral Type\n";
+    for (auto& e : by_code) s += " " + e.first + "   " + std::to_string(e.second) + "\n";
+    s += " Sorted by Frequency\n";
+    for (auto& e : by_freq) s += " " + e.first + "   " + std::to_string(e.second) + "\n";
+    return s + " # spec. types= " + std::to_string(by_code.size() + 1) + ", total stars= " + std::to_string(total) +
+           " ( " + std::to_string(passed) + " passed)\n";
+}
+
+const std::string usage = " ?ORBLENZ -- not enough arguments.\n  5 required: filename prefix RA Dec Distance\n";
+
+std::string fmt_report(const std::string& form) {
+    return "fmt: read unexpected character\napparent state: internal I/O\nlast format: " + form +
+           "\nlately reading sequential formatted internal IO\n";
+}
+
+const std::string cat_fmt = "(1x,a,a,a,a,a,d23.17,a,d23.17,a,d23.17,a,a,a,f7.2,a)";
+
+// The catalogue entry of a star at the centre with the placement 83.75 -22.5 1500.
+std::string centre_entry(int n, const std::string& code = "G2V", const std::string& mag = "   4.83") {
+    char num[8];
+    std::snprintf(num, sizeof num, "%06d", n);
+    return std::string(" Star \"CL1_") + num +
+           "\" {RA 0.83750000000000000E+02 Dec -.22500000000000000E+02 Distance 0.15000000000000002E+04 "
+           "SpectralType \"" + code + "\" AbsMag " + mag + " }\n";
+}
+
+const std::vector<std::string> place = {"c", "CL1_", "83.75", "-22.5", "1500"};
+
+struct Case {
+    const char* name;
+    std::optional<std::string> list;        // content of c.txt; none: no file
+    std::vector<std::string> args;
+    std::optional<std::string> stc_before;  // content of c.stc before the run
+    std::string out, err;
+    int status;
+    std::optional<std::string> stc_after;   // content of c.stc after; none: must not exist
+};
+
+void run_cases(const std::vector<Case>& cases) {
+    for (auto& c : cases) {
+        std::string dir = scratch_dir();
+        if (c.list) write_file(dir + "/c.txt", *c.list);
+        if (c.stc_before) write_file(dir + "/c.stc", *c.stc_before);
+        RunResult r = run_orblenz(dir, c.args);
+        EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+        EXPECT_EQ(r.status, c.status) << c.name;
+        if (c.stc_after)
+            EXPECT_EQ(read_file(dir + "/c.stc"), *c.stc_after) << c.name;
+        else
+            EXPECT_FALSE(file_exists(dir + "/c.stc")) << c.name;
+    }
+}
+
+std::string times(const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
+}  // namespace
+
+TEST(EndToEnd, UsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"c", "CL1_", "1", "2"},
+        {"c", "CL1_", "1", "2", ""},
+        {"c", "CL1_", "1", "2", "   "},
+        {"", "CL1_", "1", "2", "3"},
+    };
+    for (auto& args : cases) {
+        std::string dir = scratch_dir();
+        write_file(dir + "/c.txt", sun);
+        RunResult r = run_orblenz(dir, args);
+        EXPECT_EQ(r.out, usage) << args.size();
+        EXPECT_EQ(r.err, "") << args.size();
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_FALSE(file_exists(dir + "/c.stc"));
+    }
+}
+
+TEST(EndToEnd, ConversionRuns) {
+    const std::string g2v_report = stypes({{"G2V  ", 3}}, {{"G2V  ", 3}}, 3, 0);
+    const std::string three = centre_entry(1) + centre_entry(2) + centre_entry(3);
+    std::vector<Case> cases = {
+        {"three sun-like stars at the centre", (sun + sun + sun), place, std::nullopt,
+         summary({{1, 3}}, "  1.,   1.") + g2v_report, "", 0, three},
+        {"empty list", "", place, std::nullopt,
+         summary({}, "  1000000.,   0.") + stypes({}, {}, 0, 0), "", 0, std::nullopt},
+        {"an empty line is a low-mass star of mass 0 with code ????", "\n", place, std::nullopt,
+         summary({{0, 1}}, "  0.,   0.") + stypes({{"???? ", 1}}, {{"???? ", 1}}, 1, 0), "", 0,
+         " Star \"CL1_000001\" {RA 0.83750000000000000E+02 Dec -.22500000000000000E+02 Distance "
+         "0.15000000000000002E+04 SpectralType \"????\" AbsMag    0.00 }\n"},
+        {"a dead star is counted but written nowhere", dead, place, std::nullopt,
+         summary({{1, 1}}, "  1.,   1.") + stypes({{"dead ", 1}}, {{"dead ", 1}}, 1, 0), "", 0, std::nullopt},
+        {"dead stars use no number",
+         (dead + sun + dead + sun + sun), place, std::nullopt,
+         summary({{1, 5}}, "  1.,   1.") + stypes({{"G2V  ", 3}, {"dead ", 2}}, {{"dead ", 2}, {"G2V  ", 3}}, 5, 2),
+         "", 0, three},
+        {"type 16 is counted in no summary line",
+         star("2.5", "0.", "0.", "0.", "16", "1.", "5.", "5000."), place, std::nullopt,
+         summary({}, "  2.5,   2.5") + stypes({{"???? ", 1}}, {{"???? ", 1}}, 1, 0), "", 0,
+         " Star \"CL1_000001\" {RA 0.83750000000000000E+02 Dec -.22500000000000000E+02 Distance "
+         "0.15000000000000002E+04 SpectralType \"????\" AbsMag    4.75 }\n"},
+        {"column 9: 7, 12, empty, and 123 keeping the type before",
+         (star("1.", "0.", "0.", "0.", "7", "1.", "9500.", "5000.") +
+          star("1.", "0.", "0.", "0.", "12", "1.", "9500.", "5000.") +
+          star("1.", "0.", "0.", "0.", "", "1.", "9500.", "5000.") +
+          star("1.", "0.", "0.", "0.", "123", "1.", "9500.", "5000.")),
+         place, std::nullopt,
+         " nc =  3\n" + summary({{7, 1}, {12, 1}, {0, 2}}, "  1.,   1.") +
+             stypes({{"dead ", 4}}, {{"dead ", 4}}, 4, 0),
+         "", 0, std::nullopt},
+        {"the worked tally example",
+         (star("1.", "0.", "0.", "0.", "1", "1.", "5.0842105", "5778.") + dead + sun +
+          star("0.7", "0.", "0.", "0.", "1", "1.", "7.", "4175.") + dead +
+          star("0.5", "0.", "0.", "0.", "1", "1.", "9.", "3500.") + dead),
+         place, std::nullopt,
+         summary({{1, 7}}, "  0.5,   1.") +
+             " Sorted by Spectral Type\n G2V     2\n K5V     1\n M0V     1\n dead    3\n"
+             " Sorted by Frequency\n M0V     1\n K5V     1\n G2V     2\n dead    3\n"
+             " # spec. types= 5, total stars= 7 ( 4 passed)\n",
+         "", 0, centre_entry(1) + centre_entry(2) + centre_entry(3, "K5V", "   6.65") + centre_entry(4, "M0V", "   8.55")},
+        {"missing star list", std::nullopt, place, std::nullopt, "",
+         "open: No such file or directory\napparent state: unit 3 named c.txt\n"
+         "lately writing direct unformatted external IO\n",
+         134, std::nullopt},
+        {"a bad luminosity on the first star", star("1.", "0.", "0.", "0.", "1", "1.8x", "5.", "5000."),
+         place, std::nullopt, "", fmt_report("(f20.10)"), 134, std::nullopt},
+        {"a bad evolution type", star("1.", "0.", "0.", "0.", "1x", "1.", "5.", "5000."),
+         place, std::nullopt, "", fmt_report("(i2)"), 134, std::nullopt},
+        {"the first bad column decides the form: mass before position",
+         star("1.5x", "1.5x", "0.", "0.", "1", "1.", "5.", "5000."), place, std::nullopt, "",
+         fmt_report("(f20.10)"), 134, std::nullopt},
+    };
+    run_cases(cases);
+}
+
+TEST(EndToEnd, CatalogueFile) {
+    const std::string three = centre_entry(1) + centre_entry(2) + centre_entry(3);
+    const std::string old = times(" old entry that is longer than any of the new ones ..................\n", 20);
+    const std::string bad_fourth = sun + sun + sun + star("1.", "0.", "0.", "0.", "1", "1.", "5.", "57x78.") + sun;
+    std::vector<Case> cases = {
+        {"a longer catalogue ends with exactly this run's entries", (sun + sun + sun), place,
+         old, summary({{1, 3}}, "  1.,   1.") + stypes({{"G2V  ", 3}}, {{"G2V  ", 3}}, 3, 0), "", 0,
+         three},
+        {"an all-dead run leaves the catalogue as it was", (dead + dead), place, old,
+         summary({{1, 2}}, "  1.,   1.") + stypes({{"dead ", 2}}, {{"dead ", 2}}, 2, 0), "", 0, old},
+        {"a placement 1E5 is no D20.10 field; a new catalogue stays empty", sun,
+         {"c", "CL1_", "1E5", "-22.5", "1500"}, std::nullopt, "", fmt_report("(d20.10)"), 134, ""},
+        {"a placement 1E5 leaves an existing catalogue as it was", sun,
+         {"c", "CL1_", "1E5", "-22.5", "1500"}, old, "", fmt_report("(d20.10)"), 134, old},
+        {"a bad column after three stars leaves three entries", bad_fourth, place, old, "",
+         fmt_report("(f20.10)"), 134, three},
+    };
+    run_cases(cases);
+
+    // <base>.stc a symbolic link to a full device: a failure, never a success.
+    std::string dir = scratch_dir();
+    write_file(dir + "/c.txt", sun + sun);
+    ASSERT_EQ(symlink("/dev/full", (dir + "/c.stc").c_str()), 0);
+    RunResult r = run_orblenz(dir, place);
+    EXPECT_EQ(r.status, 134);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "write: No space left on device\napparent state: unit 4 named c.stc\nlast format: " + cat_fmt +
+                         "\nlately writing sequential formatted external IO\n");
+}
+
+TEST(EndToEnd, CataloguePermissions) {
+    int uid = unprivileged_uid();
+    if (uid < 0 && geteuid() == 0) GTEST_SKIP() << "no unprivileged user to test permissions with";
+    RunOptions opt;
+    opt.uid = uid;
+    const std::string old = " old content\n";
+    {
+        // A read-only catalogue: "write start", old content kept.
+        std::string dir = scratch_dir();
+        chmod(dir.c_str(), 0777);
+        write_file(dir + "/c.txt", sun);
+        write_file(dir + "/c.stc", old);
+        chmod((dir + "/c.stc").c_str(), 0444);
+        RunResult r = run_orblenz(dir, place, opt);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "write start: Permission denied\napparent state: unit 4 named c.stc\nlast format: " +
+                             cat_fmt + "\nlately writing sequential formatted external IO\n");
+        EXPECT_EQ(r.status, 134);
+        EXPECT_EQ(read_file(dir + "/c.stc"), old);
+    }
+    {
+        // A directory that cannot be written: the catalogue cannot be created.
+        std::string dir = scratch_dir();
+        write_file(dir + "/c.txt", sun);
+        chmod((dir + "/c.txt").c_str(), 0644);
+        chmod(dir.c_str(), 0555);
+        RunResult r = run_orblenz(dir, place, opt);
+        chmod(dir.c_str(), 0755);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "open: Permission denied\napparent state: unit 4 named c.stc\nlast format: (d20.15)\n"
+                         "lately reading sequential formatted external IO\n");
+        EXPECT_EQ(r.status, 134);
+        EXPECT_FALSE(file_exists(dir + "/c.stc"));
+    }
+    {
+        // A star list that cannot be read.
+        std::string dir = scratch_dir();
+        chmod(dir.c_str(), 0777);
+        write_file(dir + "/c.txt", sun);
+        chmod((dir + "/c.txt").c_str(), 0000);
+        RunResult r = run_orblenz(dir, place, opt);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "open: Permission denied\napparent state: unit 3 named c.txt\n"
+                         "lately writing direct unformatted external IO\n");
+        EXPECT_EQ(r.status, 134);
+        EXPECT_FALSE(file_exists(dir + "/c.stc"));
+    }
+}
+
+// Input that is not a list of stars, and output that cannot be written.
+TEST(EndToEnd, HostileInputAndOutput) {
+    {
+        std::string dir = scratch_dir();
+        mkdir((dir + "/c.txt").c_str(), 0755);
+        RunResult r = run_orblenz(dir, place);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "read: Is a directory\napparent state: unit 3 named c.txt\nlast format: (a)\n"
+                         "lately reading sequential formatted external IO\n");
+        EXPECT_EQ(r.status, 134);
+        EXPECT_FALSE(file_exists(dir + "/c.stc"));
+    }
+    {
+        // Standard output on a full device: a failure status.
+        std::string dir = scratch_dir();
+        write_file(dir + "/c.txt", sun);
+        RunOptions opt;
+        opt.stdout_path = "/dev/full";
+        RunResult r = run_orblenz(dir, place, opt);
+        EXPECT_EQ(r.status, 134);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "write: No space left on device");
+        EXPECT_NE(r.err.find("apparent state: unit 6 (unnamed)\n"), std::string::npos);
+        EXPECT_EQ(read_file(dir + "/c.stc"), centre_entry(1));
+    }
+    {
+        // CR LF line ends: the CR stays in column 20, which is never read.
+        std::string crlf = sun.substr(0, sun.size() - 1) + "\r\n";
+        std::string dir = scratch_dir();
+        write_file(dir + "/c.txt", crlf + crlf + crlf);
+        RunResult r = run_orblenz(dir, place);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(read_file(dir + "/c.stc"), centre_entry(1) + centre_entry(2) + centre_entry(3));
+    }
+    {
+        // A last line without a line feed is a star like any other.
+        std::string dir = scratch_dir();
+        write_file(dir + "/c.txt", sun + sun.substr(0, sun.size() - 1));
+        RunResult r = run_orblenz(dir, place);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(read_file(dir + "/c.stc"), centre_entry(1) + centre_entry(2));
+    }
+    {
+        // NUL bytes and binary garbage in a read column: the "fmt" report.
+        // A 100 000-character line without a separator in its first 512
+        // characters has no column at all: a star of zeros, code ????.
+        const std::string blank_star = " Star \"CL1_000002\" {RA 0.83750000000000000E+02 Dec -.22500000000000000E+02 "
+                                       "Distance 0.15000000000000002E+04 SpectralType \"????\" AbsMag    0.00 }\n";
+        const struct { const char* name; std::string bytes; std::string err; int status; std::string stc; } cases[] = {
+            {"NUL in the mass", sun + std::string("1.\0", 3) + sun.substr(2), fmt_report("(f20.10)"), 134, centre_entry(1)},
+            {"binary garbage", sun + "\x89PNG\r\n\x1a\n" + sun, fmt_report("(f20.10)"), 134, centre_entry(1)},
+            {"a very long line", sun + std::string(100000, '7') + "\n", "", 0, centre_entry(1) + blank_star},
+        };
+        for (auto& c : cases) {
+            std::string dir = scratch_dir();
+            write_file(dir + "/c.txt", c.bytes);
+            RunResult r = run_orblenz(dir, place);
+            EXPECT_EQ(r.err, c.err) << c.name;
+            EXPECT_EQ(r.status, c.status) << c.name;
+            EXPECT_EQ(read_file(dir + "/c.stc"), c.stc) << c.name;
+        }
+    }
+}
+
+// Interrupt and termination during a run: the star list is a FIFO that the
+// test keeps open; after two stars the signal arrives.
+TEST(EndToEnd, Signals) {
+    const struct { int sig; const char* line; int status; bool ignore_quit; } cases[] = {
+        {SIGINT, "Interrupt\n", 1, false},
+        {SIGTERM, "Killed\n", 1, false},
+        {SIGQUIT, "", 0, true},  // ignored at start: stays ignored
+    };
+    for (auto& c : cases) {
+        std::string dir = scratch_dir();
+        ASSERT_EQ(mkfifo((dir + "/c.txt").c_str(), 0644), 0);
+        RunOptions opt;
+        opt.ignore_quit = c.ignore_quit;
+        int pid = start_orblenz(dir, place, opt);
+        int fd = open((dir + "/c.txt").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        std::string two = sun + sun;
+        ASSERT_EQ(write(fd, two.data(), two.size()), static_cast<ssize_t>(two.size()));
+        // Wait until both stars are through: the catalogue exists once the
+        // first entry was due.
+        for (int i = 0; i < 500 && !file_exists(dir + "/c.stc"); ++i) usleep(10000);
+        usleep(100000);
+        kill(pid, c.sig);
+        usleep(100000);
+        close(fd);
+        RunResult r = finish_orblenz(dir, pid);
+        EXPECT_EQ(r.err, c.line) << c.sig;
+        EXPECT_EQ(r.status, c.status) << c.sig;
+        EXPECT_EQ(read_file(dir + "/c.stc"), centre_entry(1) + centre_entry(2)) << c.sig;
+        if (c.status == 0)
+            EXPECT_EQ(r.out, summary({{1, 2}}, "  1.,   1.") + stypes({{"G2V  ", 2}}, {{"G2V  ", 2}}, 2, 0));
+        else
+            EXPECT_EQ(r.out, "") << c.sig;
+    }
+}
