@@ -363,7 +363,7 @@ void write_star(const Star& s) {
     } else {
         bc = bc_v(s.t);
         bv = b_v(s.t);
-        mv = MBOL_SUN - 2.5 * std::log10(s.lum) + bc;
+        mv = MBOL_SUN - 2.5 * std::log10(s.lum) - bc;  // BC_V = M_bol - M_V
         if (s.kw >= 10 && s.lum < 1e-4) mv = 9999.0;  // below the cooling tables
     }
     double d = DIST_PC + s.x;
