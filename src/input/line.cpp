@@ -25,8 +25,8 @@ void str_len(const char* s, int len, int& n) {
 // ---------------------------------------------------------------- splitting
 
 void fixtab(LineBuf& line) {
-    for (char& c : line)
-        if (c == ' ') c = '\t';
+    // An unconditional store lets the compiler do this 16 or 32 bytes at a time.
+    for (char& c : line) c = c == ' ' ? '\t' : c;
 }
 
 void extr_tab_fields(const LineBuf& line, FieldTable& fields) {

@@ -12,38 +12,64 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
 
 constexpr int exp_limit = 100000;  // beyond any double: saturate, never overflow
 
-// The decimal value sign * 0.digits... laid out for conversion.
-// Returns false when the field breaks the form.
+// Powers of ten that are exact doubles.
+constexpr double exact_p10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The nearest double to digits x 10^e10 (digits: nd characters, no leading zero).
+double to_double(const char* digits, int nd, std::uint64_t m, long e10) {
+    // Both m and 10^|e10| exact doubles: one correctly rounded operation
+    // gives the nearest double.
+    if (nd <= 19 && m <= (std::uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
+        double x = static_cast<double>(m);
+        return e10 >= 0 ? x * exact_p10[e10] : x / exact_p10[-e10];
+    }
+    char buf[64];
+    std::memcpy(buf, digits, static_cast<std::size_t>(nd));
+    int n = nd;
+    buf[n++] = 'e';
+    auto r = std::to_chars(buf + n, buf + sizeof buf - 1, e10);
+    n = static_cast<int>(r.ptr - buf);
+    double x;
+    auto res = std::from_chars(buf, buf + n, x);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Too large: an infinity; too small: the nearest, zero or subnormal.
+        buf[n] = '\0';
+        x = std::strtod(buf, nullptr);
+    }
+    return x;
+}
+
+// The field's value: sign, digit string, point position and exponent, then
+// the nearest double. Returns false when the field breaks the form.
 bool scan_real(const char* f, int w, int d, double& v) {
-    char buf[64 + 24];  // up to 20 digits of a 20-character field, then the exponent
-    int nd = 0;  // digits kept (leading zeros dropped)
+    char digits[24];       // significant digits (a 20-character field has at most 20)
+    int nd = 0;            // digits kept (leading zeros dropped)
+    std::uint64_t m = 0;   // their value while it fits (nd <= 19)
     bool neg = false, seen_point = false;
     int i = 0;
 
-    for (; i < w; ++i) {  // leading blanks and the sign
-        char c = f[i];
-        if (c == ' ') continue;
-        if (c == '+' || c == '-') {
-            neg = c == '-';
-            ++i;
-        }
-        break;
+    while (i < w && f[i] == ' ') ++i;  // leading blanks, then the sign
+    if (i < w && (f[i] == '+' || f[i] == '-')) {
+        neg = f[i] == '-';
+        ++i;
     }
-    int frac_digits = 0;  // digits after the point
+    int frac_digits = 0;  // digits after the point, leading zeros included
     bool has_exp = false;
-    long exp = 0;
     for (; i < w; ++i) {  // mantissa
         char c = f[i];
         if (c >= '0' && c <= '9') {
             if (seen_point) ++frac_digits;
             if (nd == 0 && c == '0') continue;  // leading zero
-            buf[nd++] = c;
+            digits[nd++] = c;
+            m = m * 10 + static_cast<unsigned>(c - '0');
             continue;
         }
         if (c == ' ') continue;
@@ -52,26 +78,20 @@ bool scan_real(const char* f, int w, int d, double& v) {
             seen_point = true;
             continue;
         }
-        if (c == ',') { i = w; break; }
+        if (c == ',') break;
         if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == '+' || c == '-') {
             has_exp = true;
             break;
         }
         return false;
     }
+    long exp = 0;
     if (has_exp) {
-        char c = f[i];
-        bool eneg = false;
-        if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
-            ++i;
+        char c = f[i++];
+        bool eneg = c == '-';
+        if (c != '+' && c != '-') {  // a letter, then blanks and an optional sign
             while (i < w && f[i] == ' ') ++i;
-            if (i < w && (f[i] == '+' || f[i] == '-')) {
-                eneg = f[i] == '-';
-                ++i;
-            }
-        } else {
-            eneg = c == '-';
-            ++i;
+            if (i < w && (f[i] == '+' || f[i] == '-')) eneg = f[i++] == '-';
         }
         bool edigit = false;
         for (; i < w; ++i) {
@@ -88,26 +108,13 @@ bool scan_real(const char* f, int w, int d, double& v) {
         if (!edigit) return false;
         if (eneg) exp = -exp;
     }
-    // Digits counted after the point include leading zeros dropped from the
-    // kept string; the kept string's last digit sits at 10^-(frac_digits).
-    int point_shift = seen_point ? -frac_digits : -d;
     if (nd == 0) {
         v = neg ? -0.0 : 0.0;
         return true;
     }
-    long e10 = exp + point_shift;
-    int n = nd;
-    buf[n++] = 'e';
-    auto r = std::to_chars(buf + n, buf + sizeof buf, e10);
-    n = static_cast<int>(r.ptr - buf);
-    double x;
-    auto res = std::from_chars(buf, buf + n, x);
-    if (res.ec == std::errc::result_out_of_range) {
-        // Too large: an infinity; too small: the nearest, zero or subnormal.
-        buf[n] = '\0';
-        errno = 0;
-        x = std::strtod(buf, nullptr);
-    }
+    // Without a point the last d digits are the fraction.
+    long e10 = exp - (seen_point ? frac_digits : d);
+    double x = to_double(digits, nd, m, e10);
     v = neg ? -x : x;
     return true;
 }

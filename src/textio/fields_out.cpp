@@ -24,6 +24,128 @@ void right_align(const char* s, int n, int w, char* out) {
     std::memcpy(out + (w - n), s, static_cast<std::size_t>(n));
 }
 
+
+__extension__ typedef unsigned __int128 u128;
+
+constexpr std::uint64_t p10_17 = 100000000000000000ULL;  // 10^17
+constexpr std::uint64_t p10_16 = 10000000000000000ULL;   // 10^16
+
+// 5^q for q = 0..55 (5^55 < 2^128).
+struct Pow5 {
+    u128 v[56];
+    constexpr Pow5() : v() {
+        v[0] = 1;
+        for (int i = 1; i < 56; ++i) v[i] = v[i - 1] * 5;
+    }
+};
+constexpr Pow5 pow5;
+
+// round(a x 10^p) to the nearest integer, ties to even, for a = m x 2^e
+// exactly, when the arithmetic fits in 128 bits; false when it does not.
+bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
+    u128 num;
+    int shift;  // the result is num x 2^shift (before the division, if any)
+    u128 den = 1;
+    if (p >= 0) {
+        if (p > 32) return false;  // m x 5^p must stay below 2^128
+        num = static_cast<u128>(m) * pow5.v[p];
+        shift = e + p;
+    } else {
+        if (-p > 55) return false;
+        den = pow5.v[-p];
+        num = m;
+        shift = e + p;
+    }
+    if (shift > 0) {
+        if (shift > 74) return false;  // m < 2^53: stays below 2^127
+        num <<= shift;
+    } else if (shift < 0) {
+        if (-shift > 120) return false;
+        // Fold the binary fraction into the divisor when it fits.
+        if (den != 1) {
+            if (den >> (127 + shift) != 0) return false;
+            den <<= -shift;
+        } else {
+            u128 q = num >> -shift;
+            u128 r = num - (q << -shift);
+            u128 half = static_cast<u128>(1) << (-shift - 1);
+            if (r > half || (r == half && (q & 1))) ++q;
+            if (q >> 64) return false;
+            n = static_cast<std::uint64_t>(q);
+            return true;
+        }
+    }
+    u128 q = num / den;
+    u128 r = num - q * den;
+    if (2 * r > den || (2 * r == den && (q & 1))) ++q;
+    if (q >> 64) return false;
+    n = static_cast<std::uint64_t>(q);
+    return true;
+}
+
+// The 17 significant digits of a > 0, correctly rounded, and the decimal
+// exponent of the fraction form 0.d1...d17. False when the exact integer
+// arithmetic cannot do it; the caller then asks the C++ library.
+bool digits17(double a, char* digits, int& e10) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    int be = static_cast<int>(bits >> 52);
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (be == 0) return false;  // subnormal: rare, leave it to the library
+    m |= std::uint64_t{1} << 52;
+    int e = be - 1075;  // a = m x 2^e
+    // k: decimal exponent with 10^(k-1) <= a < 10^k, first guessed from the
+    // binary exponent (log10(2) = 0.30103...), then corrected.
+    int k = static_cast<int>(std::floor((be - 1023) * 0.30102999566398120)) + 1;
+    std::uint64_t n = 0;
+    for (int tries = 0; tries < 3; ++tries) {
+        if (!scaled_round(m, e, 17 - k, n)) return false;
+        if (n >= p10_17) {
+            ++k;  // too many digits, or rounded up to the next power
+            continue;
+        }
+        if (n < p10_16) {
+            --k;
+            continue;
+        }
+        break;
+    }
+    if (n < p10_16 || n >= p10_17) return false;
+    for (int i = 16; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    e10 = k;
+    return true;
+}
+
+// The fixed-point text of 0 <= a < 1e9 with d decimals (as "%#.*f" writes
+// it), by the exact rounding of a x 10^d. False when that cannot be done.
+bool fixed_digits(double a, int d, char* out, int& len) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    int be = static_cast<int>(bits >> 52);
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (be != 0) m |= std::uint64_t{1} << 52;
+    int e = (be != 0 ? be : 1) - 1075;
+    std::uint64_t n;
+    if (d > 9 || !scaled_round(m, e, d, n)) return false;
+    char t[32];
+    int k = 0;
+    for (int i = 0; i < d; ++i) {
+        t[k++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    t[k++] = '.';
+    do {
+        t[k++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    for (int i = 0; i < k; ++i) out[i] = t[k - 1 - i];
+    len = k;
+    return true;
+}
+
 }  // namespace
 
 // D23.17: sign or leading zero, point, 17 digits, then E, the exponent's sign
@@ -42,7 +164,7 @@ void wr_d23_17(double v, char* out) {
     int e10 = 0;
     if (a == 0.0) {
         std::memset(t, '0', 17);
-    } else {
+    } else if (!digits17(a, t, e10)) {
         // "d.dddddddddddddddde+XX": 17 significant digits, correctly rounded
         auto r = std::to_chars(t + 1, t + sizeof t, a, std::chars_format::scientific, 16);
         // t[1] is the first digit, t[2] the point, t[3..18] the other 16
@@ -82,7 +204,9 @@ void wr_f(float v, int w, int d, char* out) {
     bool neg = std::signbit(a);
     if (neg) a = -a;
     t[0] = '-';
-    if (std::isfinite(a)) {
+    if (a < 1e9 && fixed_digits(a, d, t + 1, n)) {
+        // done: the exact rounding of a x 10^d, with the point put back
+    } else if (std::isfinite(a)) {
         auto r = std::to_chars(t + 1, t + sizeof t, a, std::chars_format::fixed, d);
         n = static_cast<int>(r.ptr - (t + 1));
         if (d == 0) t[1 + n++] = '.';  // the '#' flag keeps the point

@@ -1,0 +1,139 @@
+// The fast field conversions are held to the C library byte for byte:
+// D23.17 against printf's "%#.16E", F7.2 and F4.1 against "%#.*f", the real
+// console item against "%.9G", and real field reading against strtod.
+// ORBLENZ_EXACT_COUNT sets the number of values per family (default 10^6).
+
+#include "textio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+long count() {
+    const char* s = std::getenv("ORBLENZ_EXACT_COUNT");
+    return s ? std::atol(s) : 1000000;
+}
+
+// D23.17 by its rule on printf's text.
+std::string ref_d23_17(double x) {
+    if (std::isnan(x)) return std::string(20, ' ') + "NAN";
+    if (std::isinf(x)) return x < 0 ? std::string(19, ' ') + "-INF" : std::string(20, ' ') + "INF";
+    char ref[64], want[32];
+    double a = std::fabs(x);
+    std::snprintf(ref, sizeof ref, "%#.16E", a);
+    int e = std::atoi(std::strchr(ref, 'E') + 1) + (a == 0 ? 0 : 1);
+    std::string digits = std::string(1, ref[0]) + std::string(ref + 2, 16);
+    if (std::abs(e) <= 99)
+        std::snprintf(want, sizeof want, "%c.%sE%c%02d", x < 0 ? '-' : '0', digits.c_str(), e < 0 ? '-' : '+', std::abs(e));
+    else
+        std::snprintf(want, sizeof want, "%c.%s%c%03d", x < 0 ? '-' : '0', digits.c_str(), e < 0 ? '-' : '+', std::abs(e));
+    return want;
+}
+
+// Fw.d by its rule on printf's text.
+std::string ref_f(float f, int w, int d) {
+    char ref[64];
+    std::snprintf(ref, sizeof ref, "%#.*f", d, static_cast<double>(f));
+    std::string t = ref;
+    if (t[0] == '-' && t.find_first_not_of("-0.") == std::string::npos) t = t.substr(1);
+    return t.size() > static_cast<std::size_t>(w) ? std::string(w, '*') : std::string(w - t.size(), ' ') + t;
+}
+
+void check_d(double x) {
+    char out[23];
+    wr_d23_17(x, out);
+    ASSERT_EQ(std::string(out, 23), ref_d23_17(x)) << std::hexfloat << x;
+}
+
+void check_f(float f) {
+    char out[8];
+    wr_f(f, 7, 2, out);
+    ASSERT_EQ(std::string(out, 7), ref_f(f, 7, 2)) << std::hexfloat << f;
+    wr_f(f, 4, 1, out);
+    ASSERT_EQ(std::string(out, 4), ref_f(f, 4, 1)) << std::hexfloat << f;
+}
+
+double random_bits_double(std::mt19937_64& rng) {
+    std::uint64_t b = rng();
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
+
+}  // namespace
+
+TEST(Exact, D23_17) {
+    std::mt19937_64 rng(1);
+    std::uniform_real_distribution<double> logmag(-40, 40), unit(-1, 1);
+    long n = count();
+    for (long i = 0; i < n; ++i) {
+        check_d(random_bits_double(rng));                              // every magnitude and sign
+        check_d(std::pow(10.0, logmag(rng)) * (rng() & 1 ? 1 : -1));   // log-uniform, around the fast path
+        check_d(unit(rng) * 180.0);                                    // right ascension, declination
+        check_d(std::ldexp(unit(rng), static_cast<int>(rng() % 40)));  // distances and short binary fractions
+        // exactly halfway between two 17-digit texts: K + 1/4 or 3/4 has 18 digits
+        double k = 1e15 + static_cast<double>(rng() % 1250000000000000ULL);
+        check_d(k + (rng() & 1 ? 0.25 : 0.75));
+    }
+    for (int j = -324; j <= 308; ++j) {  // powers of ten and their neighbours
+        double p = std::pow(10.0, j);
+        for (double x : {p, std::nextafter(p, 0.0), std::nextafter(p, HUGE_VAL)}) {
+            check_d(x);
+            check_d(-x);
+        }
+    }
+    for (double x : {0.0, -0.0, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308, double(NAN), HUGE_VAL, -HUGE_VAL})
+        check_d(x);
+}
+
+TEST(Exact, F7_2AndF4_1) {
+    std::mt19937_64 rng(2);
+    std::uniform_real_distribution<double> logmag(-8, 12), mag(-30, 30);
+    long n = count();
+    for (long i = 0; i < n; ++i) {
+        std::uint32_t b = static_cast<std::uint32_t>(rng());
+        float f;
+        std::memcpy(&f, &b, sizeof f);
+        if (std::isfinite(f)) check_f(f);                                          // every float
+        check_f(static_cast<float>(std::pow(10.0, logmag(rng)) * (rng() & 1 ? 1 : -1)));
+        check_f(static_cast<float>(mag(rng)));                                     // magnitudes
+        // halfway: k/8 is exact in single precision; k/200 near the two-decimal borders
+        check_f(static_cast<float>(static_cast<int>(rng() % 2000000) - 1000000) / 8.0f);
+        check_f(static_cast<float>(static_cast<int>(rng() % 4000000) - 2000000) / 200.0f);
+    }
+    for (float f : {0.0f, -0.0f, 0.25f, 0.125f, -0.125f, 9999.995f, -999.995f, 99.95f, -9.95f})
+        check_f(f);
+}
+
+// Real fields against strtod of the same decimal text.
+TEST(Exact, RealFieldReading) {
+    std::mt19937_64 rng(3);
+    long n = count();
+    char field[21], text[40];
+    for (long i = 0; i < n; ++i) {
+        // a decimal text of up to 19 significant digits, with a point, maybe an exponent
+        int nd = 1 + static_cast<int>(rng() % 19);
+        std::string digits;
+        for (int k = 0; k < nd; ++k) digits += static_cast<char>('0' + rng() % 10);
+        int point = static_cast<int>(rng() % (nd + 1));
+        std::string s = (rng() & 1 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+        if (s.size() < 16 && (rng() & 1)) s += "e" + std::to_string(static_cast<int>(rng() % 61) - 30);
+        if (s.size() > 20) continue;
+        std::snprintf(text, sizeof text, "%s", s.c_str());
+        std::memset(field, ' ', 20);
+        std::memcpy(field, s.data(), s.size());
+        double want = std::strtod(text, nullptr), got;
+        ASSERT_TRUE(rd_d(field, 20, 15, got)) << s;
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
+        float gotf;
+        ASSERT_TRUE(rd_f(field, 20, 10, gotf)) << s;
+        ASSERT_EQ(gotf, static_cast<float>(want)) << s;
+    }
+}
