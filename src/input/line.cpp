@@ -9,6 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // ---------------------------------------------------------------- str_len
 
@@ -29,33 +32,75 @@ void fixtab(LineBuf& line) {
     for (char& c : line) c = c == ' ' ? '\t' : c;
 }
 
+namespace {
+
+// Position of the first tab in work[p..LINE_LEN), or -1. `work` holds at
+// least 16 readable bytes past LINE_LEN.
+inline int next_tab(const char* work, int p) {
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; p < LINE_LEN; p += 16) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(work + p));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, tab)));
+        if (mask) {
+            int k = p + __builtin_ctz(mask);
+            return k < LINE_LEN ? k : -1;
+        }
+    }
+    return -1;
+#else
+    const void* t = std::memchr(work + p, '\t', static_cast<std::size_t>(LINE_LEN - p));
+    return t ? static_cast<int>(static_cast<const char*>(t) - work) : -1;
+#endif
+}
+
+// The first len characters of src (0 <= len <= 20), blanks after them: a
+// field text. src has 20 readable characters.
+inline void copy_field(char* dst, const char* src, int len) {
+#if defined(__SSE2__)
+    // Two overlapping 16-character halves, [0, 16) and [4, 20); in each, a
+    // character is kept where its position is below len, else a blank.
+    const __m128i blanks = _mm_set1_epi8(' ');
+    const __m128i lenv = _mm_set1_epi8(static_cast<char>(len));
+    const __m128i lo_idx = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i hi_idx = _mm_setr_epi8(4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19);
+    __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4));
+    __m128i klo = _mm_cmplt_epi8(lo_idx, lenv);
+    __m128i khi = _mm_cmplt_epi8(hi_idx, lenv);
+    lo = _mm_or_si128(_mm_and_si128(klo, lo), _mm_andnot_si128(klo, blanks));
+    hi = _mm_or_si128(_mm_and_si128(khi, hi), _mm_andnot_si128(khi, blanks));
+    char t[20];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 4), hi);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(t), lo);
+    std::memcpy(dst, t, FIELD_LEN);
+#else
+    std::memcpy(dst, src, static_cast<std::size_t>(len));
+    std::memset(dst + len, ' ', static_cast<std::size_t>(FIELD_LEN - len));
+#endif
+}
+
+}  // namespace
+
 void extr_tab_fields(const LineBuf& line, FieldTable& fields) {
+    // The work text: the line, then blanks (the freed end of the text after
+    // fields are taken off its front is blanks, never tabs).
+    char work[LINE_LEN + 32];
+    std::memcpy(work, line, LINE_LEN);
+    std::memset(work + LINE_LEN, ' ', 32);
     int p = 0;  // start of the work text within the line
     for (int i = 0; i < 20; ++i) {
-        const void* t = std::memchr(line + p, '\t', static_cast<std::size_t>(LINE_LEN - p));
-        if (!t) {
+        int k = next_tab(work, p);
+        if (k < 0) {
             std::memset(fields[i], ' ', FIELD_LEN);
             continue;
         }
-        int k = static_cast<int>(static_cast<const char*>(t) - line);
         int len = k - p;
-        if (len >= FIELD_LEN) {
-            std::memcpy(fields[i], line + p, FIELD_LEN);
-        } else {
-            std::memcpy(fields[i], line + p, static_cast<std::size_t>(len));
-            std::memset(fields[i] + len, ' ', static_cast<std::size_t>(FIELD_LEN - len));
-        }
+        copy_field(fields[i], work + p, len < FIELD_LEN ? len : FIELD_LEN);
         p = k + 1;
     }
-    // Field 21: the first 20 characters of what is left; the freed end of
-    // the work text holds blanks.
-    int rest = LINE_LEN - p;
-    if (rest >= FIELD_LEN) {
-        std::memcpy(fields[20], line + p, FIELD_LEN);
-    } else {
-        std::memcpy(fields[20], line + p, static_cast<std::size_t>(rest));
-        std::memset(fields[20] + rest, ' ', static_cast<std::size_t>(FIELD_LEN - rest));
-    }
+    // Field 21: the first 20 characters of what is left.
+    std::memcpy(fields[20], work + p, FIELD_LEN);
 }
 
 // ---------------------------------------------------------------- reader

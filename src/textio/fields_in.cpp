@@ -47,9 +47,85 @@ double to_double(const char* digits, int nd, std::uint64_t m, long e10) {
     return x;
 }
 
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// The common shape of a field, written by a program: blanks, an optional
+// sign, digits with at most one point, an optional exponent with a letter,
+// then only blanks. Returns false for anything else (blanks inside,
+// commas, an exponent without a letter, errors), which scan_real then reads
+// by the full rules.
+inline bool scan_plain(const char* f, int w, int d, double& v) {
+    const char* p = f;
+    const char* end = f + w;
+    while (p < end && *p == ' ') ++p;
+    bool neg = false;
+    if (p < end && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    std::uint64_t m = 0;
+    int nd = 0, frac = 0;
+    const char* first = p;
+    while (p < end && *p == '0') ++p;  // leading zeros
+    const char* digits = p;
+    while (p < end && is_digit(*p)) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+    nd = static_cast<int>(p - digits);
+    bool point = p < end && *p == '.';
+    if (point) {
+        ++p;
+        const char* q = p;
+        if (nd == 0) {  // zeros right after the point are leading zeros too
+            while (p < end && *p == '0') ++p;
+            digits = p;
+        }
+        const char* r = p;
+        while (p < end && is_digit(*p)) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+        frac = static_cast<int>(p - q);
+        if (nd == 0) nd = static_cast<int>(p - r);
+        else nd += static_cast<int>(p - r);
+        if (nd > 19) return false;
+        if (p == first + 1) return false;  // a point alone: the full rules
+    } else if (p == first) {
+        return false;  // no digit at all
+    }
+    if (nd > 19) return false;
+    long e = 0;
+    if (p < end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
+        ++p;
+        bool eneg = false;
+        if (p < end && (*p == '-' || *p == '+')) eneg = *p++ == '-';
+        const char* q = p;
+        while (p < end && is_digit(*p) && p - q < 5) e = e * 10 + (*p++ - '0');
+        if (p == q) return false;
+        if (eneg) e = -e;
+    }
+    // The rest must be blanks: eight at a time, then one by one.
+    constexpr std::uint64_t blanks8 = 0x2020202020202020ULL;
+    while (end - p >= 8) {
+        std::uint64_t b;
+        std::memcpy(&b, p, 8);
+        if (b != blanks8) return false;
+        p += 8;
+    }
+    while (p < end && *p == ' ') ++p;
+    if (p != end) return false;
+    if (m == 0) {
+        v = neg ? -0.0 : 0.0;
+        return true;
+    }
+    // digits[0..nd) may straddle the point; to_double needs them only for
+    // the slow conversion, which cannot see this shape (nd <= 19 checked).
+    long e10 = e - (point ? frac : d);
+    if (m <= (std::uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
+        double x = static_cast<double>(m);
+        x = e10 >= 0 ? x * exact_p10[e10] : x / exact_p10[-e10];
+        v = neg ? -x : x;
+        return true;
+    }
+    return false;
+}
+
 // The field's value: sign, digit string, point position and exponent, then
 // the nearest double. Returns false when the field breaks the form.
 bool scan_real(const char* f, int w, int d, double& v) {
+    if (scan_plain(f, w, d, v)) return true;
     char digits[24];       // significant digits (a 20-character field has at most 20)
     int nd = 0;            // digits kept (leading zeros dropped)
     std::uint64_t m = 0;   // their value while it fits (nd <= 19)

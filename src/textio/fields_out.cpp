@@ -111,10 +111,21 @@ bool digits17(double a, char* digits, int& e10) {
         break;
     }
     if (n < p10_16 || n >= p10_17) return false;
-    for (int i = 16; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + n % 10);
-        n /= 10;
+    // Two digits at a time from a table of "00" to "99".
+    static constexpr struct Pairs {
+        char d[200];
+        constexpr Pairs() : d() {
+            for (int i = 0; i < 100; ++i) {
+                d[2 * i] = static_cast<char>('0' + i / 10);
+                d[2 * i + 1] = static_cast<char>('0' + i % 10);
+            }
+        }
+    } pairs;
+    for (int i = 15; i >= 1; i -= 2) {
+        std::memcpy(digits + i, pairs.d + 2 * (n % 100), 2);
+        n /= 100;
     }
+    digits[0] = static_cast<char>('0' + n);
     e10 = k;
     return true;
 }
