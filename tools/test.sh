@@ -1,7 +1,29 @@
 #!/usr/bin/env bash
-# Build orblenz and run every test.
+# Build orblenz and run every test: the unit and end-to-end tests, the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer, and a short
+# run of each fuzz target. Installs what a fresh machine lacks (as root).
+#
+#   tools/test.sh            everything (FUZZ_SECONDS per fuzz target, default 60)
+#   QUICK=1 tools/test.sh    the normal build's tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v man >/dev/null || need+=(man-db)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+if [ ${#need[@]} -gt 0 ] && [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q && apt-get install -y -q "${need[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORBLENZ_TESTS=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
+
+if [ "${QUICK:-0}" = 1 ]; then exit 0; fi
+
+# The sanitizer build runs the same tests; the exactness tests with fewer values.
+ORBLENZ_EXACT_COUNT=100000 tools/sanitize.sh
+tools/fuzz.sh "${FUZZ_SECONDS:-60}"
