@@ -49,6 +49,34 @@ double to_double(const char* digits, int nd, std::uint64_t m, long e10) {
 
 inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
+constexpr std::uint64_t pow10_u64[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Consume a run of digits at p into m (m = m x 10^k + digits), eight
+// characters at a time where eight can be loaded. Returns the new p.
+inline const char* digit_run(const char* p, const char* end, std::uint64_t& m) {
+    while (end - p >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);  // little-endian: p[0] is the low byte
+        std::uint64_t t = v ^ 0x3030303030303030ULL;  // a digit becomes 0..9
+        // A byte is no digit when its high nibble is set, or its low
+        // nibble plus 6 carries (10..15).
+        std::uint64_t bad = (t & 0xF0F0F0F0F0F0F0F0ULL) | (((t & 0x0F0F0F0F0F0F0F0FULL) + 0x0606060606060606ULL) & 0x1010101010101010ULL);
+        std::uint64_t nz = (((bad & 0x7F7F7F7F7F7F7F7FULL) + 0x7F7F7F7F7F7F7F7FULL) | bad) & 0x8080808080808080ULL;
+        int k = nz ? __builtin_ctzll(nz) / 8 : 8;  // digits at the front
+        if (k == 0) return p;
+        std::uint64_t d = k == 8 ? t : t << (8 * (8 - k));  // leading zeros in front
+        // Eight digit bytes to their value: pairs, quads, then the whole.
+        d = d * 10 + (d >> 8);
+        d = (((d & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+             (((d >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
+        m = m * pow10_u64[k] + d;
+        p += k;
+        if (k < 8) return p;
+    }
+    while (p < end && is_digit(*p)) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+    return p;
+}
+
 // The common shape of a field, written by a program: blanks, an optional
 // sign, digits with at most one point, an optional exponent with a letter,
 // then only blanks. Returns false for anything else (blanks inside,
@@ -65,7 +93,7 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
     const char* first = p;
     while (p < end && *p == '0') ++p;  // leading zeros
     const char* digits = p;
-    while (p < end && is_digit(*p)) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+    p = digit_run(p, end, m);
     nd = static_cast<int>(p - digits);
     bool point = p < end && *p == '.';
     if (point) {
@@ -76,7 +104,7 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
             digits = p;
         }
         const char* r = p;
-        while (p < end && is_digit(*p)) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+        p = digit_run(p, end, m);
         frac = static_cast<int>(p - q);
         if (nd == 0) nd = static_cast<int>(p - r);
         else nd += static_cast<int>(p - r);
