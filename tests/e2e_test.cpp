@@ -362,3 +362,32 @@ TEST(EndToEnd, Signals) {
             EXPECT_EQ(r.out, "") << c.sig;
     }
 }
+
+// A kill that cannot be caught, mid-run, over a longer old catalogue: the
+// file holds only this run's complete entries, never old lines after them.
+TEST(EndToEnd, UncatchableKillLeavesNoMix) {
+    std::string dir = scratch_dir();
+    write_file(dir + "/c.stc", times(" old entry .....................................................\n", 200000));
+    ASSERT_EQ(mkfifo((dir + "/c.txt").c_str(), 0644), 0);
+    int pid = start_orblenz(dir, place);
+    int fd = open((dir + "/c.txt").c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    std::string many = times(sun, 20000);
+    ASSERT_EQ(write(fd, many.data(), many.size()), static_cast<ssize_t>(many.size()));
+    // Wait until the first part of the catalogue was written over the old one.
+    for (int i = 0; i < 500 && read_file(dir + "/c.stc").compare(0, 5, " Star") != 0; ++i) usleep(10000);
+    kill(pid, SIGKILL);
+    close(fd);
+    RunResult r = finish_orblenz(dir, pid);
+    EXPECT_EQ(r.status, 128 + SIGKILL);
+    std::string stc = read_file(dir + "/c.stc");
+    ASSERT_FALSE(stc.empty());
+    EXPECT_EQ(stc.find("old entry"), std::string::npos);
+    std::size_t n = 0, p = 0;
+    while (p < stc.size()) {
+        std::size_t e = stc.find('\n', p);
+        ASSERT_NE(e, std::string::npos) << "a half line at the end";
+        ASSERT_EQ(stc.substr(p, e + 1 - p), centre_entry(static_cast<int>(++n)));
+        p = e + 1;
+    }
+}

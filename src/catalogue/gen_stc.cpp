@@ -39,14 +39,21 @@ int fd = -1;
 bool read_only = false;  // opened for reading only: writing fails
 int read_only_err = 0;   // why the update open failed
 bool regular = false;    // a regular file can be cut
+bool emptied = false;    // the old content has been cut away
 char name[FIELD_LEN + 5];
 char buf[1 << 20];
 std::size_t blen = 0;      // bytes in buf, complete entries only
 off_t on_disk = 0;         // bytes written to the file
 volatile off_t good = 0;   // end of the last complete entry on disk
 
-// Write the buffer out; false with errno set on failure.
+// Write the buffer out; false with errno set on failure. Before the first
+// write the old content is cut away, so that whatever ends the run (even a
+// signal nobody can catch) the file never holds a mix of two runs.
 bool flush_buf() {
+    if (!emptied && blen > 0) {
+        if (regular && ::ftruncate(fd, 0) != 0) return false;
+        emptied = true;
+    }
     std::size_t done = 0;
     while (done < blen) {
         ssize_t w = ::write(fd, buf + done, blen - done);
