@@ -70,10 +70,8 @@ inline void copy_field(char* dst, const char* src, int len) {
     __m128i khi = _mm_cmplt_epi8(hi_idx, lenv);
     lo = _mm_or_si128(_mm_and_si128(klo, lo), _mm_andnot_si128(klo, blanks));
     hi = _mm_or_si128(_mm_and_si128(khi, hi), _mm_andnot_si128(khi, blanks));
-    char t[20];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 4), hi);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t), lo);
-    std::memcpy(dst, t, FIELD_LEN);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4), hi);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), lo);
 #else
     std::memcpy(dst, src, static_cast<std::size_t>(len));
     std::memset(dst + len, ' ', static_cast<std::size_t>(FIELD_LEN - len));
