@@ -13,11 +13,16 @@
 //   - str_len is the position of the last non-blank character, or 1;
 //   - guess_type scales the magnitude by 0.95f and leaves six printable
 //     characters in the code;
-//   - an entry line has its fixed pieces in place, number fields of their
-//     widths, one line feed at its end, and 136 + lenc + n characters before
-//     it (more when the entry number needs more than six digits);
+//   - an entry line has its fixed pieces in place, one line feed at its
+//     end, and 136 + lenc + n characters before it (more when the entry
+//     number needs more than six digits); its D23.17 and F7.2 fields, and
+//     the output forms on their own (D23.17, F7.2, F4.1, I6.6, I1, also on
+//     raw bit patterns from the line), are what a plain writer built on
+//     printf's digits gives;
 //   - count_stype counts a known code, adds a new one, and refuses a new one
-//     when the table is full, with the report line.
+//     when the table is full, with the report line (the table is filled on
+//     purpose every 16384 inputs; otherwise it restarts at 256 codes, to keep
+//     the searches short).
 // The whole input is also read through the line reader from a memory file,
 // which must deliver the same lines.
 //
@@ -95,6 +100,85 @@ float float_at(const char* p) {
     return v;
 }
 
+// D23.17 written plainly from printf's 17 significant digits.
+void ref_d23_17(double v, char* out) {
+    char t[64];
+    if (!std::isfinite(v)) {
+        const char* s = std::isnan(v) ? "NAN" : v < 0 ? "-INF" : "INF";
+        std::size_t n = std::strlen(s);
+        std::memset(out, ' ', 23 - n);
+        std::memcpy(out + 23 - n, s, n);
+        return;
+    }
+    double a = std::fabs(v);
+    out[0] = v < 0 ? '-' : '0';
+    out[1] = '.';
+    if (a == 0.0) {
+        std::memcpy(out + 2, "00000000000000000E+00", 21);
+        return;
+    }
+    std::snprintf(t, sizeof t, "%#.16E", a);  // d.dddddddddddddddd E+xx
+    out[2] = t[0];
+    std::memcpy(out + 3, t + 2, 16);
+    int e = std::atoi(t + 19) + 1;
+    char sign = e < 0 ? '-' : '+';
+    if (e < 0) e = -e;
+    if (e <= 99)
+        std::snprintf(t, sizeof t, "E%c%02d", sign, e);
+    else
+        std::snprintf(t, sizeof t, "%c%03d", sign, e);
+    std::memcpy(out + 19, t, 4);
+}
+
+// Fw.d written plainly from printf's "%#.*f" of the single-precision value.
+void ref_f(float v, int w, int d, char* out) {
+    char t[400];
+    double a = static_cast<double>(v);
+    bool neg = std::signbit(a) && !std::isnan(a);
+    int n = std::snprintf(t + 1, sizeof t - 1, "%#.*f", d, std::fabs(a));
+    bool all_zero = std::strspn(t + 1, "0.") == static_cast<std::size_t>(n);
+    const char* s = t + 1;
+    if (neg && !all_zero) {
+        t[0] = '-';
+        s = t;
+        ++n;
+    }
+    if (n > w) {
+        std::memset(out, '*', static_cast<std::size_t>(w));
+        return;
+    }
+    std::memset(out, ' ', static_cast<std::size_t>(w - n));
+    std::memcpy(out + (w - n), s, static_cast<std::size_t>(n));
+}
+
+[[noreturn]] void fail_field(const char* form, const char* got, const char* want, int w, double v,
+                             const char* line, std::size_t n) {
+    std::fprintf(stderr, "fuzz_line: %s of %a (%.17g): library \"%.*s\", plain \"%.*s\"\n", form, v, v, w, got, w,
+                 want);
+    fail("output field disagrees", line, n);
+}
+
+// The output forms on their own, against the plain writers.
+void check_out_forms(double v, float f, std::int32_t i, const char* line, std::size_t n) {
+    char got[23], want[23];
+    wr_d23_17(v, got);
+    ref_d23_17(v, want);
+    if (std::memcmp(got, want, 23) != 0) fail_field("D23.17", got, want, 23, v, line, n);
+    wr_f(f, 7, 2, got);
+    ref_f(f, 7, 2, want);
+    if (std::memcmp(got, want, 7) != 0) fail_field("F7.2", got, want, 7, f, line, n);
+    wr_f(f, 4, 1, got);
+    ref_f(f, 4, 1, want);
+    if (std::memcmp(got, want, 4) != 0) fail_field("F4.1", got, want, 4, f, line, n);
+    wr_i6_6(i, got);
+    if (i >= 0 && i <= 999999) std::snprintf(want, sizeof want, "%06d", static_cast<int>(i));
+    else std::memcpy(want, "******", 6);
+    if (std::memcmp(got, want, 6) != 0) fail_field("I6.6", got, want, 6, i, line, n);
+    wr_i1(i, got);
+    want[0] = i >= 0 && i <= 9 ? static_cast<char>('0' + i) : '*';
+    if (got[0] != want[0]) fail_field("I1", got, want, 1, i, line, n);
+}
+
 // Check one entry line made by stc_entry.
 void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, double dec, double dist,
                  const char* code, int n, float absmag, const char* line, std::size_t lsize) {
@@ -119,9 +203,12 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
         if (std::memcmp(p, lit, k) != 0) fail("entry piece out of place", line, lsize);
         p += k;
     };
-    auto field = [&](int w) {  // a number field: w characters, no NUL, no line feed
-        for (int i = 0; i < w; ++i)
-            if (p[i] == '\0' || p[i] == '\n') fail("bad character in a number field", line, lsize);
+    auto field = [&](int w, double v) {  // a number field, as the plain writer has it
+        char want[23];
+        if (w == 23) ref_d23_17(v, want);
+        else ref_f(static_cast<float>(v), w, 2, want);
+        if (std::memcmp(p, want, static_cast<std::size_t>(w)) != 0)
+            fail_field(w == 23 ? "D23.17 in an entry" : "F7.2 in an entry", p, want, w, v, line, lsize);
         p += w;
     };
     expect(" Star \"");
@@ -132,16 +219,16 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
             fail("entry number not digits", line, lsize);
     p += digits;
     expect("\" {RA ");
-    field(23);
+    field(23, ra);
     expect(" Dec ");
-    field(23);
+    field(23, dec);
     expect(" Distance ");
-    field(23);
+    field(23, dist);
     expect(" SpectralType \"");
     if (std::memcmp(p, code, static_cast<std::size_t>(n)) != 0) fail("code not in place", line, lsize);
     p += n;
     expect("\" AbsMag ");
-    field(7);
+    field(7, static_cast<double>(absmag));
     expect(" }\n");
     if (p != out + len) fail("entry pieces do not add up", line, lsize);
     std::free(out);
@@ -151,11 +238,11 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
 void count_checked(const char* code, const char* line, std::size_t lsize) {
     std::int32_t before_n = ctyp.nused;
     std::int32_t at = 0;
-    for (std::int32_t i = 1; i <= ctyp.nused; ++i)
-        if (std::memcmp(ctyp.names[i - 1], code, 5) == 0) {
-            at = i;
-            break;
-        }
+    for (std::int32_t i = 1; i <= ctyp.nused && !at; ++i) {
+        // A plain loop, not memcmp: the fuzzer's memcmp hook is slow.
+        const char* e = ctyp.names[i - 1];
+        if (e[0] == code[0] && e[1] == code[1] && e[2] == code[2] && e[3] == code[3] && e[4] == code[4]) at = i;
+    }
     std::int32_t before_c = at ? ctyp.counts[at - 1] : 0;
     std::size_t before_console = console.size();
     count_stype(code);
@@ -173,6 +260,7 @@ void count_checked(const char* code, const char* line, std::size_t lsize) {
 }
 
 std::int32_t ktype = 0;  // the evolution type held from the star before
+constexpr std::int32_t table_restart = 256;
 
 void one_line(const char* data, std::size_t size) {
     LineBuf line;
@@ -275,18 +363,44 @@ void one_line(const char* data, std::size_t size) {
     sph2cart(x, y, z, X, Y, Z);
     cart2sph(X, Y, Z, ra, dec, dist);
     check_entry(prefix, lenc, num, ra, dec, dist, code2, str_len(code2, 5), rm, data, size);
+    // Raw bit patterns from the line: every exponent, subnormals, NaNs.
+    double r1, r2, r3;
+    std::memcpy(&r1, orig + 24, 8);
+    std::memcpy(&r2, orig + 32, 8);
+    std::memcpy(&r3, orig + 40, 8);
+    check_entry(prefix, lenc, num, r1, r2, r3, code2, str_len(code2, 5), float_at(orig + 48), data, size);
+    std::int32_t ri;
+    std::memcpy(&ri, orig + 52, 4);
+    check_out_forms(r1, float_at(orig + 48), ri, data, size);
+    check_out_forms(x, mass, ktype, data, size);
+    check_out_forms(static_cast<double>(float_at(orig + 56)), float_at(orig + 60), static_cast<std::int32_t>(u % 23) - 3,
+                    data, size);
 
     // The tally: the code, and a five-byte key from the line's rest.
     count_checked(code, data, size);
     count_checked(col(21), data, size);
-    if (ctyp.nused >= CTYP_SIZE) {
-        // Full: one more new key must be refused, then start again.
-        char key[5] = {'\x7f', '\x7f', '\x7f', '\x7f', '\x7f'};
-        std::memcpy(key, &inputs, sizeof inputs < 5 ? sizeof inputs : 5);
-        key[4] = '\x01';
-        count_checked(key, data, size);
-        ctyp_reset();
+    // A long table makes every count a long search: start again now and then.
+    if (ctyp.nused >= table_restart) ctyp_reset();
+}
+
+// Fill the table to the last entry with new codes, then one more new code
+// must be refused with the report line, and known codes still count.
+void fill_table() {
+    std::uint32_t tag = 0;
+    char key[5];
+    auto next_key = [&] {
+        key[0] = '\x01';  // distinct keys (a line's key may match one: then it counts)
+        std::memcpy(key + 1, &tag, 4);
+        ++tag;
+    };
+    while (ctyp.nused < CTYP_SIZE) {
+        next_key();
+        count_checked(key, "", 0);
     }
+    next_key();
+    count_checked(key, "", 0);
+    count_checked(ctyp.names[CTYP_SIZE - 1], "", 0);
+    ctyp_reset();
 }
 
 // The line reader over the whole input must deliver the same lines.
@@ -354,6 +468,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     check_reader(data, size, lines);
 
+    if (inputs % 16384 == 0) fill_table();
     // Now and then the whole report of the tally (it sorts the table).
     if (inputs % 64 == 0) {
         show_stypes();
