@@ -215,7 +215,7 @@ TEST(EndToEnd, CatalogueFile) {
                          "\nlately writing sequential formatted external IO\n");
 }
 
-TEST(EndToEnd, CataloguePermissions) {
+TEST(EndToEnd, Permissions) {
     int uid = unprivileged_uid();
     if (uid < 0 && geteuid() == 0) GTEST_SKIP() << "no unprivileged user to test permissions with";
     RunOptions opt;

@@ -6,6 +6,7 @@
 #include "textio.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -34,23 +35,21 @@ void fixtab(LineBuf& line) {
 
 namespace {
 
-// Position of the first tab in work[p..LINE_LEN), or -1. `work` holds at
-// least 16 readable bytes past LINE_LEN.
-inline int next_tab(const char* work, int p) {
+// Bit i set where line[base + i] is a tab, for the 64 characters from base.
+inline std::uint64_t tab_bits(const char* line, int base) {
 #if defined(__SSE2__)
     const __m128i tab = _mm_set1_epi8('\t');
-    for (; p < LINE_LEN; p += 16) {
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(work + p));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, tab)));
-        if (mask) {
-            int k = p + __builtin_ctz(mask);
-            return k < LINE_LEN ? k : -1;
-        }
+    std::uint64_t m = 0;
+    for (int j = 0; j < 4; ++j) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + base + 16 * j));
+        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, tab)))) << (16 * j);
     }
-    return -1;
+    return m;
 #else
-    const void* t = std::memchr(work + p, '\t', static_cast<std::size_t>(LINE_LEN - p));
-    return t ? static_cast<int>(static_cast<const char*>(t) - work) : -1;
+    std::uint64_t m = 0;
+    for (int j = 0; j < 64; ++j)
+        if (line[base + j] == '\t') m |= std::uint64_t{1} << j;
+    return m;
 #endif
 }
 
@@ -81,24 +80,41 @@ inline void copy_field(char* dst, const char* src, int len) {
 }  // namespace
 
 void extr_tab_fields(const LineBuf& line, FieldTable& fields) {
-    // The work text: the line, then blanks (the freed end of the text after
-    // fields are taken off its front is blanks, never tabs).
-    char work[LINE_LEN + 32];
-    std::memcpy(work, line, LINE_LEN);
-    std::memset(work + LINE_LEN, ' ', 32);
-    int p = 0;  // start of the work text within the line
-    for (int i = 0; i < 20; ++i) {
-        int k = next_tab(work, p);
-        if (k < 0) {
-            std::memset(fields[i], ' ', FIELD_LEN);
-            continue;
+    static_assert(LINE_LEN % 64 == 0, "the line is scanned 64 characters at a time");
+    // The positions of the first 20 tabs, found 64 characters at a time.
+    int tabs[20];
+    int nt = 0;
+    for (int base = 0; base < LINE_LEN && nt < 20; base += 64) {
+        std::uint64_t m = tab_bits(line, base);
+        while (m && nt < 20) {
+            tabs[nt++] = base + __builtin_ctzll(m);
+            m &= m - 1;
         }
-        int len = k - p;
-        copy_field(fields[i], work + p, len < FIELD_LEN ? len : FIELD_LEN);
-        p = k + 1;
     }
-    // Field 21: the first 20 characters of what is left.
-    std::memcpy(fields[20], work + p, FIELD_LEN);
+    // Field i is the text between tab i-1 and tab i, cut or padded to 20;
+    // with fewer than 20 tabs the last fields are blank.
+    int p = 0;  // start of the work text within the line
+    for (int i = 0; i < nt; ++i) {
+        int len = tabs[i] - p;
+        if (len > FIELD_LEN) len = FIELD_LEN;
+        if (p + FIELD_LEN <= LINE_LEN) {
+            copy_field(fields[i], line + p, len);
+        } else {  // near the end of the buffer: no 20 characters to load
+            std::memcpy(fields[i], line + p, static_cast<std::size_t>(len));
+            std::memset(fields[i] + len, ' ', static_cast<std::size_t>(FIELD_LEN - len));
+        }
+        p = tabs[i] + 1;
+    }
+    for (int i = nt; i < 20; ++i) std::memset(fields[i], ' ', FIELD_LEN);
+    // Field 21: the first 20 characters of what is left; the freed end of
+    // the work text holds blanks, never tabs.
+    int rest = LINE_LEN - p;
+    if (rest >= FIELD_LEN) {
+        std::memcpy(fields[20], line + p, FIELD_LEN);
+    } else {
+        std::memcpy(fields[20], line + p, static_cast<std::size_t>(rest));
+        std::memset(fields[20] + rest, ' ', static_cast<std::size_t>(FIELD_LEN - rest));
+    }
 }
 
 // ---------------------------------------------------------------- reader
