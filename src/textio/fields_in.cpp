@@ -86,8 +86,12 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
     const char* p = f;
     const char* end = f + w;
     while (p < end && *p == ' ') ++p;
+    if (p == end) {  // an empty column
+        v = 0.0;
+        return true;
+    }
     bool neg = false;
-    if (p < end && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    if (*p == '-' || *p == '+') neg = *p++ == '-';
     std::uint64_t m = 0;
     int nd = 0, frac = 0;
     const char* first = p;

@@ -27,6 +27,10 @@ void right_align(const char* s, int n, int w, char* out) {
 
 __extension__ typedef unsigned __int128 u128;
 
+// Powers of ten that are exact doubles.
+constexpr double exact_p10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 constexpr std::uint64_t p10_17 = 100000000000000000ULL;  // 10^17
 constexpr std::uint64_t p10_16 = 10000000000000000ULL;   // 10^16
 
@@ -83,6 +87,27 @@ bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
     return true;
 }
 
+// Two digits at a time from a table of "00" to "99".
+struct Pairs {
+    char d[200];
+    constexpr Pairs() : d() {
+        for (int i = 0; i < 100; ++i) {
+            d[2 * i] = static_cast<char>('0' + i / 10);
+            d[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr Pairs pairs;
+
+// Eight decimal digits of x < 10^8, with leading zeros.
+inline void put8(char* out, std::uint32_t x) {
+    std::uint32_t a = x / 10000, b = x % 10000;
+    std::memcpy(out, pairs.d + 2 * (a / 100), 2);
+    std::memcpy(out + 2, pairs.d + 2 * (a % 100), 2);
+    std::memcpy(out + 4, pairs.d + 2 * (b / 100), 2);
+    std::memcpy(out + 6, pairs.d + 2 * (b % 100), 2);
+}
+
 // The 17 significant digits of a > 0, correctly rounded, and the decimal
 // exponent of the fraction form 0.d1...d17. False when the exact integer
 // arithmetic cannot do it; the caller then asks the C++ library.
@@ -96,7 +121,10 @@ bool digits17(double a, char* digits, int& e10) {
     int e = be - 1075;  // a = m x 2^e
     // k: decimal exponent with 10^(k-1) <= a < 10^k, first guessed from the
     // binary exponent (log10(2) = 0.30103...), then corrected.
-    int k = static_cast<int>(std::floor((be - 1023) * 0.30102999566398120)) + 1;
+    // floor(x log10(2)) = (x x 78913) >> 18 for |x| < 1700 (78913 / 2^18 is
+    // log10(2) to the precision that needs); the shift rounds down.
+    int k = (((be - 1023) * 78913) >> 18) + 1;
+    if (k >= 0 && k <= 22 && a >= exact_p10[k]) ++k;  // exact for a >= 1
     std::uint64_t n = 0;
     for (int tries = 0; tries < 3; ++tries) {
         if (!scaled_round(m, e, 17 - k, n)) return false;
@@ -111,50 +139,26 @@ bool digits17(double a, char* digits, int& e10) {
         break;
     }
     if (n < p10_16 || n >= p10_17) return false;
-    // Two digits at a time from a table of "00" to "99".
-    static constexpr struct Pairs {
-        char d[200];
-        constexpr Pairs() : d() {
-            for (int i = 0; i < 100; ++i) {
-                d[2 * i] = static_cast<char>('0' + i / 10);
-                d[2 * i + 1] = static_cast<char>('0' + i % 10);
-            }
-        }
-    } pairs;
-    for (int i = 15; i >= 1; i -= 2) {
-        std::memcpy(digits + i, pairs.d + 2 * (n % 100), 2);
-        n /= 100;
-    }
-    digits[0] = static_cast<char>('0' + n);
+    // The first digit, then two runs of eight that do not wait on each other.
+    std::uint64_t hi = n / 100000000;  // nine digits
+    std::uint32_t lo = static_cast<std::uint32_t>(n % 100000000);
+    digits[0] = static_cast<char>('0' + hi / 100000000);
+    put8(digits + 1, static_cast<std::uint32_t>(hi % 100000000));
+    put8(digits + 9, lo);
     e10 = k;
     return true;
 }
 
-// The fixed-point text of 0 <= a < 1e9 with d decimals (as "%#.*f" writes
-// it), by the exact rounding of a x 10^d. False when that cannot be done.
-bool fixed_digits(double a, int d, char* out, int& len) {
+// round(a x 10^d), ties to even, on the exact value of a >= 0: the digits
+// of "%#.*f" without the point. False when that cannot be done exactly.
+bool round_fixed(double a, int d, std::uint64_t& n) {
     std::uint64_t bits;
     std::memcpy(&bits, &a, sizeof bits);
     int be = static_cast<int>(bits >> 52);
     std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
     if (be != 0) m |= std::uint64_t{1} << 52;
     int e = (be != 0 ? be : 1) - 1075;
-    std::uint64_t n;
-    if (d > 9 || !scaled_round(m, e, d, n)) return false;
-    char t[32];
-    int k = 0;
-    for (int i = 0; i < d; ++i) {
-        t[k++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    }
-    t[k++] = '.';
-    do {
-        t[k++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    for (int i = 0; i < k; ++i) out[i] = t[k - 1 - i];
-    len = k;
-    return true;
+    return scaled_round(m, e, d, n);
 }
 
 }  // namespace
@@ -209,28 +213,54 @@ void wr_d23_17(double v, char* out) {
 // decimals, a minus sign unless the text is all zeros, right-aligned; w
 // asterisks when it does not fit.
 void wr_f(float v, int w, int d, char* out) {
-    char t[64];
-    int n;
     double a = static_cast<double>(v);
     bool neg = std::signbit(a);
     if (neg) a = -a;
+    std::uint64_t n;
+    if (a < 1e9 && d <= 9 && round_fixed(a, d, n)) {
+        // From the right: d decimals, the point, the integer digits (at
+        // least one), the sign unless every digit is zero; asterisks when
+        // that does not fit in w.
+        int pos = w;
+        bool any = n != 0;
+        for (int i = 0; i < d && pos > 0; ++i, n /= 10) out[--pos] = static_cast<char>('0' + n % 10);
+        if (pos > 0) out[--pos] = '.';
+        do {
+            if (pos == 0) {
+                pos = -1;
+                break;
+            }
+            out[--pos] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n > 0);
+        if (pos >= 0 && neg && any) {
+            if (pos == 0) pos = -1;
+            else out[--pos] = '-';
+        }
+        if (pos < 0) {
+            std::memset(out, '*', static_cast<std::size_t>(w));
+            return;
+        }
+        std::memset(out, ' ', static_cast<std::size_t>(pos));
+        return;
+    }
+    char t[64];
+    int len;
     t[0] = '-';
-    if (a < 1e9 && fixed_digits(a, d, t + 1, n)) {
-        // done: the exact rounding of a x 10^d, with the point put back
-    } else if (std::isfinite(a)) {
+    if (std::isfinite(a)) {
         auto r = std::to_chars(t + 1, t + sizeof t, a, std::chars_format::fixed, d);
-        n = static_cast<int>(r.ptr - (t + 1));
-        if (d == 0) t[1 + n++] = '.';  // the '#' flag keeps the point
+        len = static_cast<int>(r.ptr - (t + 1));
+        if (d == 0) t[1 + len++] = '.';  // the '#' flag keeps the point
     } else {
-        n = std::snprintf(t + 1, sizeof t - 1, "%#.*f", d, a);
+        len = std::snprintf(t + 1, sizeof t - 1, "%#.*f", d, a);
     }
     bool all_zero = true;
-    for (int i = 1; i <= n; ++i)
+    for (int i = 1; i <= len; ++i)
         if (t[i] != '0' && t[i] != '.') all_zero = false;
     if (neg && !all_zero && !std::isnan(a))
-        right_align(t, n + 1, w, out);
+        right_align(t, len + 1, w, out);
     else
-        right_align(t + 1, n, w, out);
+        right_align(t + 1, len, w, out);
 }
 
 void wr_i6_6(std::int32_t v, char* out) {
