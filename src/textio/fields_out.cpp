@@ -1,9 +1,11 @@
 // Writing fixed-format numeric fields: D23.17, Fw.d, I6.6, I1.
 //
-// The digits are the C library's: std::to_chars with a precision rounds
-// exactly as printf's "%#.*E" and "%#.*f" do (correct rounding, ties to
-// even on the exact binary value), only faster. The tests hold both to the
-// same text over millions of values.
+// The digits are the C library's: correct rounding, ties to even, of the
+// exact binary value, as printf's "%#.*E" and "%#.*f" give them. For the
+// values a catalogue holds they come from exact 128-bit integer arithmetic
+// (the value times a power of ten, rounded once); the rest goes through
+// std::to_chars with a precision, which rounds the same way. The tests hold
+// both to printf's text over millions of values of every magnitude.
 
 #include "textio.h"
 
@@ -23,7 +25,6 @@ void right_align(const char* s, int n, int w, char* out) {
     std::memset(out, ' ', static_cast<std::size_t>(w - n));
     std::memcpy(out + (w - n), s, static_cast<std::size_t>(n));
 }
-
 
 __extension__ typedef unsigned __int128 u128;
 
@@ -61,7 +62,7 @@ bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
         shift = e + p;
     }
     if (shift > 0) {
-        if (shift > 74) return false;  // m < 2^53: stays below 2^127
+        if (shift > 126 || num >> (127 - shift) != 0) return false;  // must stay below 2^127
         num <<= shift;
     } else if (shift < 0) {
         if (-shift > 120) return false;
