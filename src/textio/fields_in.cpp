@@ -122,7 +122,7 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
     const char* first = p;
     while (p < end && *p == '0') ++p;  // leading zeros
     const char* digits = p;
-    p = digit_run(p, end, m);
+    if (p < end && is_digit(*p)) p = digit_run(p, end, m);
     nd = static_cast<int>(p - digits);
     bool point = p < end && *p == '.';
     if (point) {
