@@ -160,6 +160,12 @@ TEST(EndToEnd, ConversionRuns) {
          " nc =  3\n" + summary({{7, 1}, {12, 1}, {0, 2}}, "  1.,   1.") +
              stypes({{"dead ", 4}}, {{"dead ", 4}}, 4, 0),
          "", 0, std::nullopt},
+        {"column 9: 123 after an out-of-range -5 takes type 0",
+         (star("1.", "0.", "0.", "0.", "-5", "1.", "9500.", "5000.") +
+          star("1.", "0.", "0.", "0.", "123", "1.", "9500.", "5000.")),
+         place, std::nullopt,
+         " nc =  3\n" + summary({{0, 1}}, "  1.,   1.") + stypes({{"dead ", 2}}, {{"dead ", 2}}, 2, 0),
+         "", 0, std::nullopt},
         {"the worked tally example",
          (star("1.", "0.", "0.", "0.", "1", "1.", "5.0842105", "5778.") + dead + sun +
           star("0.7", "0.", "0.", "0.", "1", "1.", "7.", "4175.") + dead +

@@ -49,7 +49,7 @@ export ORBLENZ_READ_FIELDS=$root/tests/data/read_fields.tsv
 
 mkdir -p "$build/logs"
 failed=()
-for target in fuzz_fields fuzz_line fuzz_sorts; do
+for target in fuzz_fields fuzz_line fuzz_sorts fuzz_forms; do
   work=$(mktemp -d)
   cp -R "$root/fuzz/corpus/$target/." "$work/"
   mkdir -p "$build/artifacts/$target"
@@ -65,7 +65,7 @@ for target in fuzz_fields fuzz_line fuzz_sorts; do
   grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$log" || true
   if [ $status -ne 0 ]; then
     echo "!! $target failed (status $status); see $log and $build/artifacts/$target/" >&2
-    grep -E 'ERROR|SUMMARY|fuzz_(fields|line|sorts):|Test unit written' "$log" | head -20 >&2 || true
+    grep -E 'ERROR|SUMMARY|fuzz_(fields|line|sorts|forms):|Test unit written' "$log" | head -20 >&2 || true
     failed+=("$target")
   fi
   rm -rf "$work"

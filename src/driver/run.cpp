@@ -81,7 +81,8 @@ void conversion_run() {
     float mass_min = 1000000.0f, mass_max = 0.0f;
     std::int32_t nstar = 0;
     // A column 9 that cannot be read leaves the type of the star before
-    // (0 before any star had a readable type).
+    // (0 before any star had a readable type, or when that type lies
+    // outside 0 to 20).
     std::int32_t ktype = 0;
     float mass, col12, lum, absmag, temp;
     double x, y, z;
@@ -105,6 +106,10 @@ void conversion_run() {
             con_text("nc = ");
             con_int(nc);
             con_end();
+            // No type of its own: the type of the star before, which must be
+            // one of the table's 0 to 20 (a two-character column can hold
+            // -9 to 99); 0 when it is not.
+            if (ktype < 0 || ktype >= ntypes_size) ktype = 0;
         }
         // Types beyond the table (a two-character column holds -9 to 99)
         // are not counted; they are never shown in the summary anyway.
