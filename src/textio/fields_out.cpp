@@ -47,7 +47,7 @@ constexpr Pow5 pow5;
 
 // round(a x 10^p) to the nearest integer, ties to even, for a = m x 2^e
 // exactly, when the arithmetic fits in 128 bits; false when it does not.
-bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
+inline bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
     u128 num;
     int shift;  // the result is num x 2^shift (before the division, if any)
     u128 den = 1;
