@@ -9,7 +9,9 @@
 // (count_stype). Nothing may crash, and these must hold:
 //   - fixtab turns exactly the blanks into tabs;
 //   - extr_tab_fields gives the same 21 fields as the plain work-text
-//     algorithm (find the tab, take the field, shift the rest to the front);
+//     algorithm (find the tab, take the field, shift the rest to the front),
+//     and split_line the same columns 1 to 20 in place, which read the same
+//     through rd_d_text and rd_f_text as through rd_d and rd_f;
 //   - str_len is the position of the last non-blank character, or 1;
 //   - guess_type scales the magnitude by 0.95f and leaves six printable
 //     characters in the code;
@@ -232,6 +234,27 @@ void one_line(const char* data, std::size_t size) {
     for (int i = 0; i < NFIELDS; ++i) {
         if (std::memcmp(fld[i], ref[i], FIELD_LEN) != 0) fail("extr_tab_fields disagrees", data, size);
         if (str_len(fld[i], FIELD_LEN) != ref_str_len(fld[i], FIELD_LEN)) fail("str_len disagrees", data, size);
+    }
+    // The in-place cut of the run: the same field texts for columns 1 to
+    // 20, and every column reads the same in place as from its text.
+    {
+        static char place[LINE_LEN + LINE_SLACK];
+        std::memset(place, 'x', sizeof place);  // after the line: no separator
+        std::memcpy(place, data, n);
+        SpanTable cols;
+        split_line(place, static_cast<int>(size < 100000 ? size : 100000), cols);
+        for (int i = 0; i < NCOLS; ++i) {
+            char text[FIELD_LEN];
+            span_text(cols[i], text);
+            if (std::memcmp(text, fld[i], FIELD_LEN) != 0) fail("split_line disagrees", data, size);
+            double a = 1, b = 2;
+            float fa = 1, fb = 2;
+            bool oka = rd_d(fld[i], FIELD_LEN, 15, a), okb = rd_d_text(cols[i].p, cols[i].len, FIELD_LEN, 15, b);
+            if (oka != okb || (oka && std::memcmp(&a, &b, sizeof a) != 0)) fail("rd_d_text disagrees", data, size);
+            oka = rd_f(fld[i], FIELD_LEN, 10, fa);
+            okb = rd_f_text(cols[i].p, cols[i].len, FIELD_LEN, 10, fb);
+            if (oka != okb || (oka && std::memcmp(&fa, &fb, sizeof fa) != 0)) fail("rd_f_text disagrees", data, size);
+        }
     }
     auto col = [&](int c) { return fld[c - 1]; };
 

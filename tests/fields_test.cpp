@@ -22,15 +22,20 @@ struct ReadCase {
 };
 
 // Read `field` under `form`; returns accepted, fills v (reals widened).
-bool read_form(const std::string& form, const std::string& field, double& v) {
+// A real field is read from its text, or with in_place from its first
+// characters up to the last that is not a blank, the rest left implied.
+bool read_form(const std::string& form, const std::string& field, double& v, bool in_place = false) {
+    int len = static_cast<int>(field.find_last_not_of(' ') + 1);  // npos + 1 == 0
     if (form == "f20.10") {
         float f = 0;
-        bool ok = rd_f(field.data(), 20, 10, f);
+        bool ok = in_place ? rd_f_text(field.data(), len, 20, 10, f) : rd_f(field.data(), 20, 10, f);
         v = f;
         return ok;
     }
-    if (form == "d20.15") return rd_d(field.data(), 20, 15, v);
-    if (form == "d20.10") return rd_d(field.data(), 20, 10, v);
+    if (form[0] == 'd') {
+        int d = form == "d20.15" ? 15 : 10;
+        return in_place ? rd_d_text(field.data(), len, 20, d, v) : rd_d(field.data(), 20, d, v);
+    }
     std::int32_t i = 0;
     bool ok = rd_i(field.data(), form == "i1" ? 1 : 2, i);
     v = i;
@@ -68,12 +73,14 @@ TEST(FieldRead, VectorTable) {
     ASSERT_GT(rows.size(), 3000u);
     for (auto& r : rows) {
         std::string field = unquote(r[1]);
-        double v = 0;
-        bool ok = read_form(r[0], field, v);
-        ASSERT_EQ(ok, r[2] == "ok") << r[0] << " [" << field << "]";
-        if (!ok) continue;
-        double want = r[0][0] == 'i' ? std::stod(r[3]) : hexreal(r[3]);
-        EXPECT_TRUE(same_bits(v, want)) << r[0] << " [" << field << "] got " << v << " want " << r[3];
+        for (bool in_place : {false, true}) {
+            double v = 0;
+            bool ok = read_form(r[0], field, v, in_place);
+            ASSERT_EQ(ok, r[2] == "ok") << r[0] << " [" << field << "] in place " << in_place;
+            if (!ok) continue;
+            double want = r[0][0] == 'i' ? std::stod(r[3]) : hexreal(r[3]);
+            EXPECT_TRUE(same_bits(v, want)) << r[0] << " [" << field << "] got " << v << " want " << r[3];
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -79,6 +80,39 @@ TEST(ExtrTabFields, Table) {
     }
 }
 
+// The in-place cut must give exactly the field texts of fixtab and
+// extr_tab_fields for columns 1 to 20, whatever the line holds.
+TEST(SplitLine, SameFieldsAsTheLineBuffer) {
+    std::mt19937 rng(20261208);
+    const char alphabet[] = {'1', '.', '-', 'e', ' ', '\t', ' ', '\t', 'x', '\0', '\r'};
+    static char place[LINE_LEN + 1000 + LINE_SLACK];
+    for (int round = 0; round < 20000; ++round) {
+        int n = static_cast<int>(rng() % 700);
+        int sep_every = 1 + static_cast<int>(rng() % 40);  // some columns longer than 20
+        std::string text(static_cast<std::size_t>(n), 'a');
+        for (int i = 0; i < n; ++i)
+            text[i] = static_cast<int>(rng() % static_cast<unsigned>(sep_every)) == 0 ? alphabet[4 + rng() % 4]
+                                                                                      : alphabet[rng() % sizeof alphabet];
+        std::memcpy(place, text.data(), text.size());
+        std::memset(place + n, 'x', sizeof place - static_cast<std::size_t>(n));  // not the line's: no separator
+        SpanTable cols;
+        split_line(place, n, cols);
+
+        LineBuf line;
+        FieldTable f;
+        make_line(text, line);
+        fixtab(line);
+        extr_tab_fields(line, f);
+        for (int i = 0; i < NCOLS; ++i) {
+            char got[FIELD_LEN];
+            span_text(cols[i], got);
+            ASSERT_EQ(std::string(got, FIELD_LEN), std::string(f[i], FIELD_LEN))
+                << "line of " << n << " characters, column " << i + 1;
+            for (int k = 0; k < cols[i].len; ++k) ASSERT_TRUE(cols[i].p[k] != ' ' && cols[i].p[k] != '\t');
+        }
+    }
+}
+
 TEST(ExtrTabFields, LineOf512WithoutSeparator) {
     // A single column filling the whole buffer: no field split off, field 21
     // holds its first 20 characters.
@@ -106,6 +140,14 @@ TEST(LineReader, Table) {
         {"long line loses its tail", std::string(100000, 'q') + "\nz\n", {std::string(512, 'q'), "z"}},
         {"line across the read buffer", std::string((1 << 20) - 3, '\n') + "abcdef\n",
          [] { std::vector<std::string> v((1 << 20) - 3, ""); v.push_back("abcdef"); return v; }()},
+        {"long line across the read buffer", std::string(1000, 'a') + "\n" + std::string((1 << 20) - 600, 'b') + "\nc\n",
+         {std::string(512, 'a'), std::string(512, 'b'), "c"}},
+        {"line of exactly the buffer's size", std::string(1 << 20, 'd') + "\ne\n", {std::string(512, 'd'), "e"}},
+        {"line longer than the read buffer", std::string((2 << 20) + 5, 'f') + "\ng\n", {std::string(512, 'f'), "g"}},
+        {"line longer than the buffer, last, no line feed", "h\n" + std::string((1 << 20) + 7, 'i'),
+         {"h", std::string(512, 'i')}},
+        {"last line without line feed across the buffer", std::string((1 << 20) - 2, 'j') + "\nklmnop",
+         {std::string(512, 'j'), "klmnop"}},
     };
     for (auto& c : cases) {
         std::string dir = scratch_dir();

@@ -29,23 +29,25 @@ const char atypes[ntypes_size][11] = {
 constexpr int named_types = 16;  // types 0 to 15 appear in the summary
 
 ArgText base, prefix, ratext, dectext, disttext;
-LineBuf line;
-FieldTable fld;
+SpanTable cols;  // columns 1 to 20 of the current line, in place
 
-// Column c (1-based) of the current line.
-inline const char* col(int c) { return fld[c - 1]; }
-
-// One real column under its form; a refusal is the "fmt" report.
+// One real column under its form; a refusal is the "fmt" report. The I/O
+// state that report shows is set only when it is made: no other report can
+// come between two reads.
 inline float read_f(int c) {
     float v = 0;
-    io_internal(true, "(f20.10)");
-    if (!rd_f(col(c), FIELD_LEN, 10, v)) io_fatal_fmt();
+    if (!rd_f_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 10, v)) {
+        io_internal(true, "(f20.10)");
+        io_fatal_fmt();
+    }
     return v;
 }
 inline double read_d(int c) {
     double v = 0;
-    io_internal(true, "(d20.15)");
-    if (!rd_d(col(c), FIELD_LEN, 15, v)) io_fatal_fmt();
+    if (!rd_d_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 15, v)) {
+        io_internal(true, "(d20.15)");
+        io_fatal_fmt();
+    }
     return v;
 }
 
@@ -88,19 +90,26 @@ void conversion_run() {
     double x, y, z;
     char code[6];
 
-    while (lr_next(line)) {
+    const char* text;
+    int len;
+    while (lr_next_span(text, len)) {
         ++nstar;
-        fixtab(line);
-        extr_tab_fields(line, fld);
+        // The line is cut where fixtab would put its tabs, without copying.
+        split_line(text, len, cols);
 
         mass = read_f(1);
         if (mass_min > mass) mass_min = mass;
         if (mass > mass_max) mass_max = mass;
 
-        int nc = str_len(col(9), FIELD_LEN);
+        // The significant length of column 9's field text: its characters
+        // are never blanks, so str_len of the text is len, or 1 when empty.
+        const FieldSpan& c9 = cols[8];
+        int nc = c9.len > 0 ? c9.len : 1;
         if (nc == 1 || nc == 2) {
-            io_internal(true, nc == 1 ? "(i1)" : "(i2)");
-            if (!rd_i(col(9), nc, ktype)) io_fatal_fmt();
+            if (!rd_i(c9.len > 0 ? c9.p : " ", nc, ktype)) {
+                io_internal(true, nc == 1 ? "(i1)" : "(i2)");
+                io_fatal_fmt();
+            }
         } else {
             con_begin();
             con_text("nc = ");
@@ -126,6 +135,9 @@ void conversion_run() {
         y = read_d(3);
         z = read_d(4);
 
+        // The last statement was the read of column 4: the state a report
+        // from opening the catalogue shows.
+        io_internal(true, "(d20.15)");
         if (std::memcmp(code, "dead  ", 6) != 0)
             gen_stc(x, y, z, code, absmag, ratext, dectext, disttext, base, prefix);
 

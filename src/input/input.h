@@ -31,6 +31,22 @@ void fixtab(LineBuf& line);
 // Cut the line buffer (after fixtab) into the field table.
 void extr_tab_fields(const LineBuf& line, FieldTable& fields);
 
+// The same cut without copying, for the run: a line of n characters at p
+// (only its first LINE_LEN count; blanks are taken to follow, as in the
+// line buffer) gives columns 1 to 20 as the text they hold in place. Column
+// i's field text is its len characters at p, then blanks; the characters
+// there are never blanks or tabs. LINE_SLACK bytes after
+// p + min(n, LINE_LEN) must be readable; the reader guarantees it.
+enum : int { LINE_SLACK = 64, NCOLS = 20 };
+struct FieldSpan {
+    const char* p;
+    int len;  // 0 to FIELD_LEN
+};
+using SpanTable = FieldSpan[NCOLS];  // column i (1..20) is [i - 1]
+void split_line(const char* p, int n, SpanTable& cols);
+// The field text of a column: its characters, then blanks to FIELD_LEN.
+void span_text(const FieldSpan& s, char* out);
+
 // The star list reader: unit 3, read through one large buffer.
 // lr_open connects the file (a failed open is the fatal "open" report, unit 3);
 // lr_next delivers the next line into the buffer and returns false at end of
@@ -39,6 +55,18 @@ void extr_tab_fields(const LineBuf& line, FieldTable& fields);
 // pending signal.
 void lr_open(const char* name);
 bool lr_next(LineBuf& line);
+// The next line in place: n characters at p (n may exceed LINE_LEN), valid
+// until the next call, with LINE_SLACK readable bytes after
+// p + min(n, LINE_LEN). lr_next is this line copied into the line buffer.
+bool lr_next_span(const char*& p, int& n);
 void lr_close();
+// The reader's core, which sets no I/O state and makes no report, for a
+// reader working beside the rest of the run: the next line in place as
+// lr_next_span gives it (LR_LINE), LR_END at end of input, LR_ERROR with the
+// reason in err when a read failed (EINTR when a signal interrupted it; the
+// call may be made again), or, unless may_block, LR_WOULD_BLOCK when no
+// complete line is buffered and more must be read.
+enum : int { LR_LINE, LR_END, LR_ERROR, LR_WOULD_BLOCK };
+int lr_take(const char*& p, int& n, int& err, bool may_block);
 // Read lines from an already open descriptor (tests, fuzzing).
 void lr_attach_fd(int fd, const char* name);

@@ -5,6 +5,7 @@
 
 #include "textio.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -117,49 +118,110 @@ void extr_tab_fields(const LineBuf& line, FieldTable& fields) {
     }
 }
 
+namespace {
+
+// Bit i set where p[i] is a blank or a tab (the characters fixtab makes
+// tabs), for the 64 characters from p.
+inline std::uint64_t sep_bits(const char* p) {
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i blank = _mm_set1_epi8(' ');
+    std::uint64_t m = 0;
+    for (int j = 0; j < 4; ++j) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * j));
+        __m128i s = _mm_or_si128(_mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, blank));
+        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(s))) << (16 * j);
+    }
+    return m;
+#else
+    std::uint64_t m = 0;
+    for (int j = 0; j < 64; ++j)
+        if (p[j] == '\t' || p[j] == ' ') m |= std::uint64_t{1} << j;
+    return m;
+#endif
+}
+
+}  // namespace
+
+void split_line(const char* p, int n, SpanTable& cols) {
+    // The line buffer holds the first min(n, LINE_LEN) characters, then
+    // blanks: every position from there to LINE_LEN is a tab after fixtab.
+    int nl = n < LINE_LEN ? n : LINE_LEN;
+    int tabs[NCOLS];
+    int nt = 0;
+    int base = 0;
+    for (; base < nl && nt < NCOLS; base += 64) {
+        std::uint64_t m = sep_bits(p + base);
+        int left = nl - base;
+        if (left < 64) m |= ~std::uint64_t{0} << left;  // the blanks after the line
+        while (m && nt < NCOLS) {
+            tabs[nt++] = base + __builtin_ctzll(m);
+            m &= m - 1;
+        }
+    }
+    // Past the last block scanned, every position of the buffer is a tab.
+    for (int q = base > nl ? base : nl; nt < NCOLS && q < LINE_LEN; ++q) tabs[nt++] = q;
+    int start = 0;
+    for (int i = 0; i < nt; ++i) {
+        int len = tabs[i] - start;
+        cols[i] = FieldSpan{p + start, len < FIELD_LEN ? len : FIELD_LEN};
+        start = tabs[i] + 1;
+    }
+    for (int i = nt; i < NCOLS; ++i) cols[i] = FieldSpan{p, 0};
+}
+
+void span_text(const FieldSpan& s, char* out) {
+    std::memcpy(out, s.p, static_cast<std::size_t>(s.len));
+    std::memset(out + s.len, ' ', static_cast<std::size_t>(FIELD_LEN - s.len));
+}
+
 // ---------------------------------------------------------------- reader
 
 namespace {
 
-char rbuf[1 << 20];
+// Lines are delivered in place from rbuf[rpos, rlen). A line that runs past
+// the end of what is read is moved to the front and completed; one longer
+// than the whole buffer keeps its first LINE_LEN characters in spare.
+// The buffer belongs to whoever reads lines; the descriptor may also be
+// closed by a report made elsewhere while a read is under way, hence atomic.
+constexpr std::size_t rcap = 1 << 20;
+char rbuf[rcap + LINE_SLACK];
+char spare[LINE_LEN + LINE_SLACK];
 std::size_t rpos = 0, rlen = 0;
-int rfd = -1;
+std::atomic<int> rfd{-1};
 bool reof = false;
+bool skipping = false;  // passing over the tail of a line longer than rbuf
 
 void close_reader(bool) {
-    if (rfd >= 0) ::close(rfd);
-    rfd = -1;
+    int fd = rfd.exchange(-1, std::memory_order_relaxed);
+    if (fd >= 0) ::close(fd);
 }
 
-// Refill the buffer; false at end of input.
-bool refill() {
-    if (reof) return false;
+// Read more into rbuf[rlen, rcap): LR_LINE when something came, LR_END at
+// end of input, LR_ERROR with err set when the read failed.
+int fill(int& err) {
+    if (reof) return LR_END;
     for (;;) {
-        ssize_t n = ::read(rfd, rbuf, sizeof rbuf);
+        ssize_t n = ::read(rfd.load(std::memory_order_relaxed), rbuf + rlen, rcap - rlen);
         if (n > 0) {
-            rpos = 0;
-            rlen = static_cast<std::size_t>(n);
-            return true;
+            rlen += static_cast<std::size_t>(n);
+            return LR_LINE;
         }
         if (n == 0) {
             reof = true;
-            return false;
+            return LR_END;
         }
-        if (errno == EINTR) {
-            signals_poll();
-            continue;
-        }
-        io_current_unit(UNIT_LIST);
-        io_fatal_errno("read", errno);
+        err = errno;  // EINTR included: the caller acts on the signal
+        return LR_ERROR;
     }
 }
 
 }  // namespace
 
 void lr_attach_fd(int fd, const char* name) {
-    rfd = fd;
+    rfd.store(fd, std::memory_order_relaxed);
     rpos = rlen = 0;
-    reof = false;
+    reof = skipping = false;
     unit_open(UNIT_LIST, name, UnitCloser{close_reader, nullptr});
 }
 
@@ -173,36 +235,103 @@ void lr_open(const char* name) {
     lr_attach_fd(fd, name);
 }
 
-bool lr_next(LineBuf& line) {
-    io_external(UNIT_LIST, true, "(a)");
-    int n = 0;        // characters kept in the buffer
-    bool any = false; // a character or a line feed was seen
+namespace {
+
+// The rest of a line longer than the buffer, up to its line feed, is passed
+// over; then the line is delivered from spare. A failed read leaves this to
+// be taken up again by the next call.
+int pass_over(const char*& p, int& n, int& err) {
     for (;;) {
-        if (rpos == rlen && !refill()) break;
-        const char* start = rbuf + rpos;
-        std::size_t avail = rlen - rpos;
-        const char* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
-        std::size_t take = nl ? static_cast<std::size_t>(nl - start) : avail;
-        any = true;
-        if (n < LINE_LEN) {
-            std::size_t room = static_cast<std::size_t>(LINE_LEN - n);
-            std::size_t k = take < room ? take : room;
-            std::memcpy(line + n, start, k);
-            n += static_cast<int>(k);
-        }
-        if (nl) {
-            rpos += take + 1;
+        int r = fill(err);
+        if (r == LR_ERROR) return r;
+        if (r == LR_END) break;
+        const char* e = static_cast<const char*>(std::memchr(rbuf, '\n', rlen));
+        if (e) {
+            rpos = static_cast<std::size_t>(e - rbuf) + 1;
             break;
         }
-        rpos = rlen;
+        rpos = rlen = 0;
     }
-    if (!any) return false;
+    skipping = false;
+    p = spare;
+    n = LINE_LEN;
+    return LR_LINE;
+}
+
+}  // namespace
+
+int lr_take(const char*& p, int& n, int& err, bool may_block) {
+    if (skipping) {
+        if (!may_block) return LR_WOULD_BLOCK;
+        return pass_over(p, n, err);
+    }
+    std::size_t scanned = 0;  // characters from rpos known to hold no line feed
+    for (;;) {
+        const char* start = rbuf + rpos;
+        std::size_t avail = rlen - rpos;
+        const char* nl = static_cast<const char*>(std::memchr(start + scanned, '\n', avail - scanned));
+        if (nl) {
+            p = start;
+            n = static_cast<int>(nl - start);
+            rpos += static_cast<std::size_t>(n) + 1;
+            return LR_LINE;
+        }
+        if (!may_block && !reof) return LR_WOULD_BLOCK;
+        scanned = avail;
+        if (rpos > 0 && !reof) {  // room at the front: move the start of the line there
+            std::memmove(rbuf, start, avail);
+            rpos = 0;
+            rlen = avail;
+        }
+        if (rlen == rcap) {
+            // A line longer than the buffer: its first LINE_LEN characters.
+            std::memcpy(spare, rbuf, LINE_LEN);
+            rpos = rlen = 0;
+            skipping = true;
+            return pass_over(p, n, err);
+        }
+        int r = fill(err);
+        if (r == LR_ERROR) return r;
+        if (r == LR_END) {
+            if (rlen == rpos) return LR_END;
+            // A last line without a line feed.
+            p = rbuf + rpos;
+            n = static_cast<int>(rlen - rpos);
+            rpos = rlen;
+            return LR_LINE;
+        }
+    }
+}
+
+bool lr_next_span(const char*& p, int& n) {
+    io_external(UNIT_LIST, true, "(a)");
+    for (;;) {
+        int err = 0;
+        int r = lr_take(p, n, err, true);
+        if (r == LR_LINE) return true;
+        if (r == LR_END) return false;
+        // An interrupted read acts on the signal, then reads on.
+        if (err == EINTR) {
+            signals_poll();
+            continue;
+        }
+        io_current_unit(UNIT_LIST);
+        io_fatal_errno("read", err);
+    }
+}
+
+bool lr_next(LineBuf& line) {
+    const char* p;
+    int n;
+    if (!lr_next_span(p, n)) return false;
+    if (n > LINE_LEN) n = LINE_LEN;
+    std::memcpy(line, p, static_cast<std::size_t>(n));
     std::memset(line + n, ' ', static_cast<std::size_t>(LINE_LEN - n));
     return true;
 }
 
 void lr_close() {
-    if (rfd >= 0) {
+    if (rfd.load(std::memory_order_relaxed) >= 0) {
         close_reader(false);
         unit_closed(UNIT_LIST);
     }

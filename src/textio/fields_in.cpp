@@ -80,41 +80,12 @@ inline const char* digit_run(const char* p, const char* end, std::uint64_t& m) {
     return p;
 }
 
-// The common shape of a field, written by a program: blanks, an optional
-// sign, digits with at most one point, an optional exponent with a letter,
-// then only blanks. Returns false for anything else (blanks inside,
-// commas, an exponent without a letter, errors), which scan_real then reads
-// by the full rules.
-inline bool scan_plain(const char* f, int w, int d, double& v) {
-    const char* p = f;
-    const char* end = f + w;
-    const char* stop = end;  // after the last character that is not a blank
-#if defined(__SSE2__)
-    if (w == 20) {
-        // Where the blanks are, from two overlapping loads of 16: the
-        // number must be one run of non-blanks.
-        const __m128i blank = _mm_set1_epi8(' ');
-        unsigned lo = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f)), blank)));
-        unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f + 4)), blank)));
-        unsigned nb = ~(lo | (hi << 4)) & 0xFFFFFu;  // bit i: f[i] is not a blank
-        if (nb == 0) {  // an empty column
-            v = 0.0;
-            return true;
-        }
-        int first = __builtin_ctz(nb), last = 31 - __builtin_clz(nb);
-        unsigned span = (2u << last) - (1u << first);
-        if (span & ~nb) return false;  // blanks inside: the full rules
-        p = f + first;
-        stop = f + last + 1;
-    }
-#endif
-    while (p < end && *p == ' ') ++p;
-    if (p == end) {  // an empty column
-        v = 0.0;
-        return true;
-    }
+// The common shape of a number, written by a program: an optional sign,
+// digits with at most one point, an optional exponent with a letter, in the
+// characters [p, end) (at least one). Returns false for anything else
+// (blanks, commas, an exponent without a letter, errors), which scan_real
+// then reads by the full rules.
+inline bool scan_run(const char* p, const char* end, int d, double& v) {
     bool neg = false;
     if (*p == '-' || *p == '+') neg = *p++ == '-';
     std::uint64_t m = 0;
@@ -137,35 +108,29 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
         frac = static_cast<int>(p - q);
         if (nd == 0) nd = static_cast<int>(p - r);
         else nd += static_cast<int>(p - r);
-        if (nd > 19) return false;
         if (p == first + 1) return false;  // a point alone: the full rules
     } else if (p == first) {
         return false;  // no digit at all
     }
     if (nd > 19) return false;
     long e = 0;
-    if (p < end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
+    if (p < end) {
+        char c = *p;
+        if (c != 'e' && c != 'E' && c != 'd' && c != 'D') return false;
         ++p;
         bool eneg = false;
         if (p < end && (*p == '-' || *p == '+')) eneg = *p++ == '-';
         const char* q = p;
         while (p < end && is_digit(*p) && p - q < 5) e = e * 10 + (*p++ - '0');
-        if (p == q) return false;
+        if (p == q || p != end) return false;
         if (eneg) e = -e;
-    }
-    // The rest must be blanks.
-    if (stop != end) {
-        if (p != stop) return false;
-    } else {
-        while (p < end && *p == ' ') ++p;
-        if (p != end) return false;
     }
     if (m == 0) {
         v = neg ? -0.0 : 0.0;
         return true;
     }
-    // digits[0..nd) may straddle the point; to_double needs them only for
-    // the slow conversion, which cannot see this shape (nd <= 19 checked).
+    // Without a point the last d digits are the fraction. m and 10^|e10|
+    // exact doubles: one correctly rounded operation gives the nearest.
     long e10 = e - (point ? frac : d);
     if (m <= (std::uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
         double x = static_cast<double>(m);
@@ -174,6 +139,36 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
         return true;
     }
     return false;
+}
+
+// A field of w characters in that shape, blanks around it.
+inline bool scan_plain(const char* f, int w, int d, double& v) {
+    int first = 0, last = w - 1;
+#if defined(__SSE2__)
+    if (w == 20) {
+        // Where the blanks are, from two overlapping loads of 16.
+        const __m128i blank = _mm_set1_epi8(' ');
+        unsigned lo = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f)), blank)));
+        unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f + 4)), blank)));
+        unsigned nb = ~(lo | (hi << 4)) & 0xFFFFFu;  // bit i: f[i] is not a blank
+        if (nb == 0) {  // an empty column
+            v = 0.0;
+            return true;
+        }
+        first = __builtin_ctz(nb);
+        last = 31 - __builtin_clz(nb);
+        return scan_run(f + first, f + last + 1, d, v);
+    }
+#endif
+    while (first < w && f[first] == ' ') ++first;
+    if (first == w) {  // an empty column
+        v = 0.0;
+        return true;
+    }
+    while (f[last] == ' ') --last;
+    return scan_run(f + first, f + last + 1, d, v);
 }
 
 // The field's value: sign, digit string, point position and exponent, then
@@ -261,6 +256,40 @@ bool rd_d(const char* f, int w, int d, double& v) {
 bool rd_f(const char* f, int w, int d, float& v) {
     double x;
     if (!scan_real(f, w, d, x)) return false;
+    v = static_cast<float>(x);
+    return true;
+}
+
+namespace {
+
+// The field p[0, len) + blanks to w: the plain shape at once, anything else
+// from a copy of the field by the full rules.
+inline bool scan_text(const char* p, int len, int w, int d, double& v) {
+    if (len == 0) {
+        v = 0.0;
+        return true;
+    }
+    if (scan_run(p, p + len, d, v)) return true;
+    char f[64];
+    if (w > static_cast<int>(sizeof f)) w = sizeof f;
+    if (len > w) len = w;
+    std::memcpy(f, p, static_cast<std::size_t>(len));
+    std::memset(f + len, ' ', static_cast<std::size_t>(w - len));
+    return scan_real(f, w, d, v);
+}
+
+}  // namespace
+
+bool rd_d_text(const char* p, int len, int w, int d, double& v) {
+    double x;
+    if (!scan_text(p, len, w, d, x)) return false;
+    v = x;
+    return true;
+}
+
+bool rd_f_text(const char* p, int len, int w, int d, float& v) {
+    double x;
+    if (!scan_text(p, len, w, d, x)) return false;
     v = static_cast<float>(x);
     return true;
 }

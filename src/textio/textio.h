@@ -133,6 +133,10 @@ std::size_t real_item(float v, char* out);
 // fraction. The value is the nearest double; rd_f rounds that to single.
 bool rd_d(const char* f, int w, int d, double& v);
 bool rd_f(const char* f, int w, int d, float& v);
+// The same for a field given as its first len characters at p (len <= w),
+// the rest blanks: the field need not be copied out of the line it is in.
+bool rd_d_text(const char* p, int len, int w, int d, double& v);
+bool rd_f_text(const char* p, int len, int w, int d, float& v);
 // Integers (Iw): leading blanks, optional sign, digits with blanks ignored,
 // a comma ends the field; blanks or a sign alone read as 0.
 bool rd_i(const char* f, int w, std::int32_t& v);
