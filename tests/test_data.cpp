@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 std::vector<Row> load_table(const std::string& name) {
@@ -71,6 +72,10 @@ int start_orblenz(const std::string& dir, const std::vector<std::string>& args, 
         signal(SIGQUIT, opt.ignore_quit ? SIG_IGN : SIG_DFL);
         signal(SIGINT, SIG_DFL);
         if (opt.uid >= 0 && (setgid(static_cast<gid_t>(opt.uid)) != 0 || setuid(static_cast<uid_t>(opt.uid)) != 0)) _exit(126);
+        if (opt.no_threads) {
+            struct rlimit none = {0, 0};
+            if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(125);
+        }
         std::vector<char*> av;
         av.push_back(const_cast<char*>(ORBLENZ_BIN));
         for (auto& a : args) av.push_back(const_cast<char*>(a.c_str()));

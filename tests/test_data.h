@@ -27,6 +27,7 @@ struct RunOptions {
     int uid = -1;                 // run as this user (needs root), -1: as we are
     std::string stdout_path;      // standard output goes here ("" : captured)
     bool ignore_quit = false;     // start with SIGQUIT ignored
+    bool no_threads = false;      // no thread can be started (RLIMIT_NPROC 0; as root only with uid)
 };
 // Run orblenz with `args` in directory `dir`; stdin is /dev/null.
 RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args,

@@ -7,6 +7,8 @@
 // `conversion_run` makes the one pass over <base>.txt and never returns.
 #pragma once
 
+#include <cstdint>
+
 using ArgText = char[20];
 
 // Keep the argument vector for get_args.
@@ -15,3 +17,40 @@ void get_args(ArgText& base, ArgText& prefix, ArgText& ratext, ArgText& dectext,
 void fix_float(ArgText& s);
 
 [[noreturn]] void conversion_run();
+
+// ---------------------------------------------------------------- hand-off
+//
+// The run has two halves: reading (lines, columns, mass range, type counts,
+// classification) and writing (report lines, catalogue entries, the
+// spectral type tally, signals). Every visible effect is the writing half's,
+// in star order; the reading half tells it what each star gives.
+enum RecKind : std::uint8_t {
+    REC_STAR,  // a star: its entry (unless dead) and its code to tally
+    REC_END,   // end of the list
+    REC_FMT,   // a column refused under the form in fmt: the "fmt" report
+    REC_READ   // the list could not be read (err): the "read" report
+};
+struct StarRec {
+    double x, y, z;    // position, parsecs from the cluster centre
+    float absmag;      // absolute magnitude, as classification leaves it
+    std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0
+    const char* fmt;   // REC_FMT
+    int err;           // REC_READ
+    char code[6];
+    RecKind kind;
+};
+
+// A ring of StarRec with one writer (the reading half) and one reader (the
+// writing half). The reading half fills ho_slot() and calls ho_push();
+// pushed records become visible in batches, and all of them at ho_publish().
+// ho_wait_room() waits while the ring is full; ho_full() tells whether it is.
+// The writing half takes ho_peek() (nullptr when nothing is visible, unless
+// it waits; a pending signal is acted on while waiting) and ho_pop().
+void ho_reset();
+StarRec& ho_slot();
+void ho_push();
+void ho_publish();
+bool ho_full();
+void ho_wait_room();
+const StarRec* ho_peek(bool wait);
+void ho_pop();

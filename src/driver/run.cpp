@@ -7,6 +7,14 @@
 // catalogue entry unless the star is dead; tally the code. The first column
 // that does not read under its form ends the run with the "fmt" report, so
 // the order of the reads decides the report's "last format:" line.
+//
+// The pass runs in two halves joined by the hand-off ring: the reading half
+// (everything up to the position) on a thread of its own, the writing half
+// (report lines, entries, tally, reports) on the main thread. The reading
+// half has no visible effect: what it finds reaches the output only through
+// the writing half, star by star in list order, so the output, the reports
+// and what a signal leaves behind are those of the plain pass. Where no
+// thread can be started, one thread does both halves by turns.
 
 #include "driver.h"
 
@@ -16,7 +24,10 @@
 #include "stats.h"
 #include "textio.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <pthread.h>
 
 namespace {
 
@@ -29,29 +40,110 @@ const char atypes[ntypes_size][11] = {
 constexpr int named_types = 16;  // types 0 to 15 appear in the summary
 
 ArgText base, prefix, ratext, dectext, disttext;
+
+// ---------------------------------------------------------------- reading half
+
+// Its state; the writing half looks at the mass range and type counts only
+// once the reading half has finished.
 SpanTable cols;  // columns 1 to 20 of the current line, in place
+float mass_min = 1000000.0f, mass_max = 0.0f;
+std::int32_t nstar = 0;
+// A column 9 that cannot be read leaves the type of the star before (0
+// before any star had a readable type, or when that type lies outside 0 to
+// 20).
+std::int32_t ktype = 0;
 
-// One real column under its form; a refusal is the "fmt" report. The I/O
-// state that report shows is set only when it is made: no other report can
-// come between two reads.
-inline float read_f(int c) {
-    float v = 0;
-    if (!rd_f_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 10, v)) {
-        io_internal(true, "(f20.10)");
-        io_fatal_fmt();
+// One real column under its form; false when the form refuses it.
+inline bool read_f(int c, float& v) { return rd_f_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 10, v); }
+inline bool read_d(int c, double& v) { return rd_d_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 15, v); }
+
+// One line into its record: a star, or the refusal that ends the run.
+void read_star(const char* text, int len, StarRec& r) {
+    ++nstar;
+    r.nc = 0;
+    r.kind = REC_FMT;
+    // The line is cut where fixtab would put its tabs, without copying.
+    split_line(text, len, cols);
+
+    float mass = 0;
+    r.fmt = "(f20.10)";
+    if (!read_f(1, mass)) return;
+    if (mass_min > mass) mass_min = mass;
+    if (mass > mass_max) mass_max = mass;
+
+    // The significant length of column 9's field text: its characters are
+    // never blanks, so str_len of the text is len, or 1 when empty.
+    const FieldSpan& c9 = cols[8];
+    int nc = c9.len > 0 ? c9.len : 1;
+    if (nc == 1 || nc == 2) {
+        r.fmt = nc == 1 ? "(i1)" : "(i2)";
+        if (!rd_i(c9.len > 0 ? c9.p : " ", nc, ktype)) return;
+    } else {
+        r.nc = nc;  // the "nc = " line
+        // No type of its own: the type of the star before, which must be
+        // one of the table's 0 to 20 (a two-character column can hold -9 to
+        // 99); 0 when it is not.
+        if (ktype < 0 || ktype >= ntypes_size) ktype = 0;
     }
-    return v;
-}
-inline double read_d(int c) {
-    double v = 0;
-    if (!rd_d_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 15, v)) {
-        io_internal(true, "(d20.15)");
-        io_fatal_fmt();
-    }
-    return v;
+    // Types beyond the table are not counted; they are never shown in the
+    // summary anyway.
+    if (ktype >= 0 && ktype < ntypes_size) ++ntypes[ktype];
+
+    float col12 = 0, lum = 0, temp = 0;
+    r.fmt = "(f20.10)";
+    if (!read_f(12, col12) || !read_f(13, lum) || !read_f(16, r.absmag) || !read_f(19, temp)) return;
+
+    guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
+
+    r.fmt = "(d20.15)";
+    if (!read_d(2, r.x) || !read_d(3, r.y) || !read_d(4, r.z)) return;
+    r.kind = REC_STAR;
 }
 
-void summary(float mass_min, float mass_max) {
+enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
+
+// The next line into the ring (which has room). STEP_DONE once the last
+// record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
+// may_block, the next line is not read yet.
+Step read_step(bool may_block) {
+    const char* text;
+    int len, err = 0;
+    int got;
+    do {
+        got = lr_take(text, len, err, may_block);
+    } while (got == LR_ERROR && err == EINTR);  // the writing half acts on signals
+    if (got == LR_WOULD_BLOCK) return STEP_WOULD_BLOCK;
+    StarRec& r = ho_slot();
+    if (got == LR_LINE) {
+        read_star(text, len, r);
+    } else {
+        r.nc = 0;
+        r.kind = got == LR_END ? REC_END : REC_READ;
+        r.err = err;
+    }
+    ho_push();
+    return r.kind == REC_STAR ? STEP_STAR : STEP_DONE;
+}
+
+// The reading half on its own thread: it never waits for input with records
+// still unseen by the writing half.
+void* reading_half(void*) {
+    for (;;) {
+        ho_wait_room();
+        Step s = read_step(false);
+        if (s == STEP_WOULD_BLOCK) {
+            ho_publish();
+            s = read_step(true);
+        }
+        if (s == STEP_DONE) break;
+    }
+    ho_publish();
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- writing half
+
+void summary() {
     con_begin();
     con_text("Star Types");
     con_end();
@@ -69,6 +161,63 @@ void summary(float mass_min, float mass_max) {
     con_end();
 }
 
+// One record's effects; false at the end of the list.
+bool write_star(const StarRec& r) {
+    if (r.nc) {
+        con_begin();
+        con_text("nc = ");
+        con_int(r.nc);
+        con_end();
+    }
+    switch (r.kind) {
+    case REC_END:
+        return false;
+    case REC_FMT:
+        io_internal(true, r.fmt);
+        io_fatal_fmt();
+    case REC_READ:
+        io_external(UNIT_LIST, true, "(a)");
+        io_current_unit(UNIT_LIST);
+        io_fatal_errno("read", r.err);
+    case REC_STAR:
+        break;
+    }
+    // The last statement was the read of column 4: the state a report from
+    // opening the catalogue shows.
+    io_internal(true, "(d20.15)");
+    if (std::memcmp(r.code, "dead  ", 6) != 0)
+        gen_stc(r.x, r.y, r.z, r.code, r.absmag, ratext, dectext, disttext, base, prefix);
+    count_stype(r.code);
+    signals_poll();
+    return true;
+}
+
+// Every visible record; false once the end of the list was taken.
+bool write_visible(bool wait) {
+    while (const StarRec* r = ho_peek(wait)) {
+        bool more = write_star(*r);
+        ho_pop();
+        if (!more) return false;
+    }
+    return true;
+}
+
+// Both halves on this thread, by turns: read until the ring is full or the
+// next line must wait for input, then write what was read.
+void by_turns() {
+    for (;;) {
+        Step s = ho_full() ? STEP_WOULD_BLOCK : read_step(false);
+        if (s == STEP_WOULD_BLOCK) {
+            ho_publish();
+            write_visible(false);
+            s = read_step(true);
+        }
+        if (s == STEP_DONE) break;
+    }
+    ho_publish();
+    write_visible(false);
+}
+
 }  // namespace
 
 void conversion_run() {
@@ -80,75 +229,28 @@ void conversion_run() {
     std::memcpy(listname + n, ".txt", 5);
     lr_open(listname);
 
-    float mass_min = 1000000.0f, mass_max = 0.0f;
-    std::int32_t nstar = 0;
-    // A column 9 that cannot be read leaves the type of the star before
-    // (0 before any star had a readable type, or when that type lies
-    // outside 0 to 20).
-    std::int32_t ktype = 0;
-    float mass, col12, lum, absmag, temp;
-    double x, y, z;
-    char code[6];
-
-    const char* text;
-    int len;
-    while (lr_next_span(text, len)) {
-        ++nstar;
-        // The line is cut where fixtab would put its tabs, without copying.
-        split_line(text, len, cols);
-
-        mass = read_f(1);
-        if (mass_min > mass) mass_min = mass;
-        if (mass > mass_max) mass_max = mass;
-
-        // The significant length of column 9's field text: its characters
-        // are never blanks, so str_len of the text is len, or 1 when empty.
-        const FieldSpan& c9 = cols[8];
-        int nc = c9.len > 0 ? c9.len : 1;
-        if (nc == 1 || nc == 2) {
-            if (!rd_i(c9.len > 0 ? c9.p : " ", nc, ktype)) {
-                io_internal(true, nc == 1 ? "(i1)" : "(i2)");
-                io_fatal_fmt();
-            }
-        } else {
-            con_begin();
-            con_text("nc = ");
-            con_int(nc);
-            con_end();
-            // No type of its own: the type of the star before, which must be
-            // one of the table's 0 to 20 (a two-character column can hold
-            // -9 to 99); 0 when it is not.
-            if (ktype < 0 || ktype >= ntypes_size) ktype = 0;
+    // The reading half starts with the signals from outside blocked, so that
+    // they reach this thread, which acts on them between stars; those a
+    // fault raises stay with the thread that raised it.
+    ho_reset();
+    sigset_t all, old;
+    sigfillset(&all);
+    for (int sig : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGABRT}) sigdelset(&all, sig);
+    pthread_sigmask(SIG_BLOCK, &all, &old);
+    pthread_t reader;
+    bool threaded = pthread_create(&reader, nullptr, reading_half, nullptr) == 0;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (threaded) {
+        while (write_visible(true)) {
         }
-        // Types beyond the table (a two-character column holds -9 to 99)
-        // are not counted; they are never shown in the summary anyway.
-        if (ktype >= 0 && ktype < ntypes_size) ++ntypes[ktype];
-
-        col12 = read_f(12);
-        lum = read_f(13);
-        absmag = read_f(16);
-        temp = read_f(19);
-
-        guess_type(nstar, mass, lum, absmag, col12, temp, ktype, code);
-
-        x = read_d(2);
-        y = read_d(3);
-        z = read_d(4);
-
-        // The last statement was the read of column 4: the state a report
-        // from opening the catalogue shows.
-        io_internal(true, "(d20.15)");
-        if (std::memcmp(code, "dead  ", 6) != 0)
-            gen_stc(x, y, z, code, absmag, ratext, dectext, disttext, base, prefix);
-
-        count_stype(code);
-
-        signals_poll();
+        pthread_join(reader, nullptr);
+    } else {
+        by_turns();
     }
 
     lr_close();
     cat_close();
-    summary(mass_min, mass_max);
+    summary();
     show_stypes();
     signals_poll();
     stop_run();
