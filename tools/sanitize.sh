@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Build orblenz and its tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-asan/ and run every test there.
+# UndefinedBehaviorSanitizer into build-asan/ and run every test there; then
+# with ThreadSanitizer into build-tsan/, and run the tests that run the
+# program (its reading and writing halves are two threads).
 #
 #   tools/sanitize.sh
 #
@@ -21,3 +23,8 @@ cmake --build build-asan -j2
 export ASAN_OPTIONS=handle_abort=0:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-asan --output-on-failure -j2
+
+# ThreadSanitizer: any race ends the run with status 66 and its report.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBLENZ_TSAN=ON >/dev/null
+cmake --build build-tsan -j2
+TSAN_OPTIONS=halt_on_error=1:exitcode=66 ctest --test-dir build-tsan --output-on-failure -j2 -R '^(EndToEnd|Docs)[.]'

@@ -5,7 +5,6 @@
 
 #include "textio.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -182,18 +181,22 @@ namespace {
 // Lines are delivered in place from rbuf[rpos, rlen). A line that runs past
 // the end of what is read is moved to the front and completed; one longer
 // than the whole buffer keeps its first LINE_LEN characters in spare.
-// The buffer belongs to whoever reads lines; the descriptor may also be
-// closed by a report made elsewhere while a read is under way, hence atomic.
+// The buffer and the descriptor belong to whoever reads lines.
 constexpr std::size_t rcap = 1 << 20;
 char rbuf[rcap + LINE_SLACK];
 char spare[LINE_LEN + LINE_SLACK];
 std::size_t rpos = 0, rlen = 0;
-std::atomic<int> rfd{-1};
+int rfd = -1;
 bool reof = false;
 bool skipping = false;  // passing over the tail of a line longer than rbuf
 
-void close_reader(bool) {
-    int fd = rfd.exchange(-1, std::memory_order_relaxed);
+// At a report or a signal's ending the process is about to end and its
+// descriptors with it; the list's stays open there, since another thread
+// may be reading it.
+void close_reader(bool ending) {
+    if (ending) return;
+    int fd = rfd;
+    rfd = -1;
     if (fd >= 0) ::close(fd);
 }
 
@@ -202,7 +205,7 @@ void close_reader(bool) {
 int fill(int& err) {
     if (reof) return LR_END;
     for (;;) {
-        ssize_t n = ::read(rfd.load(std::memory_order_relaxed), rbuf + rlen, rcap - rlen);
+        ssize_t n = ::read(rfd, rbuf + rlen, rcap - rlen);
         if (n > 0) {
             rlen += static_cast<std::size_t>(n);
             return LR_LINE;
@@ -219,7 +222,7 @@ int fill(int& err) {
 }  // namespace
 
 void lr_attach_fd(int fd, const char* name) {
-    rfd.store(fd, std::memory_order_relaxed);
+    rfd = fd;
     rpos = rlen = 0;
     reof = skipping = false;
     unit_open(UNIT_LIST, name, UnitCloser{close_reader, nullptr});
@@ -331,7 +334,7 @@ bool lr_next(LineBuf& line) {
 }
 
 void lr_close() {
-    if (rfd.load(std::memory_order_relaxed) >= 0) {
+    if (rfd >= 0) {
         close_reader(false);
         unit_closed(UNIT_LIST);
     }
