@@ -241,18 +241,19 @@ void one_line(const char* data, std::size_t size) {
         static char place[LINE_LEN + LINE_SLACK];
         std::memset(place, 'x', sizeof place);  // after the line: no separator
         std::memcpy(place, data, n);
-        SpanTable cols;
-        split_line(place, static_cast<int>(size < 100000 ? size : 100000), cols);
+        LineCut cut;
+        split_line(place, static_cast<int>(size < 100000 ? size : 100000), cut);
         for (int i = 0; i < NCOLS; ++i) {
             char text[FIELD_LEN];
-            span_text(cols[i], text);
+            FieldSpan c = column(cut, i + 1);
+            span_text(c, text);
             if (std::memcmp(text, fld[i], FIELD_LEN) != 0) fail("split_line disagrees", data, size);
             double a = 1, b = 2;
             float fa = 1, fb = 2;
-            bool oka = rd_d(fld[i], FIELD_LEN, 15, a), okb = rd_d_text(cols[i].p, cols[i].len, FIELD_LEN, 15, b);
+            bool oka = rd_d(fld[i], FIELD_LEN, 15, a), okb = rd_d_text(c.p, c.len, FIELD_LEN, 15, b);
             if (oka != okb || (oka && std::memcmp(&a, &b, sizeof a) != 0)) fail("rd_d_text disagrees", data, size);
             oka = rd_f(fld[i], FIELD_LEN, 10, fa);
-            okb = rd_f_text(cols[i].p, cols[i].len, FIELD_LEN, 10, fb);
+            okb = rd_f_text(c.p, c.len, FIELD_LEN, 10, fb);
             if (oka != okb || (oka && std::memcmp(&fa, &fb, sizeof fa) != 0)) fail("rd_f_text disagrees", data, size);
         }
     }

@@ -135,10 +135,14 @@ TEST(Exact, RealFieldReading) {
         float gotf;
         ASSERT_TRUE(rd_f(field, 20, 10, gotf)) << s;
         ASSERT_EQ(gotf, static_cast<float>(want)) << s;
-        // The same digits read in place, as the run reads its columns.
-        ASSERT_TRUE(rd_d_text(s.data(), static_cast<int>(s.size()), 20, 15, got)) << s;
+        // The same digits read in place, as the run reads its columns, with
+        // other characters after them.
+        char place[32];
+        std::memset(place, static_cast<char>("0.e-9"[rng() % 5]), sizeof place);
+        std::memcpy(place, s.data(), s.size());
+        ASSERT_TRUE(rd_d_text(place, static_cast<int>(s.size()), 20, 15, got)) << s;
         ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
-        ASSERT_TRUE(rd_f_text(s.data(), static_cast<int>(s.size()), 20, 10, gotf)) << s;
+        ASSERT_TRUE(rd_f_text(place, static_cast<int>(s.size()), 20, 10, gotf)) << s;
         ASSERT_EQ(gotf, static_cast<float>(want)) << s;
     }
 }

@@ -95,8 +95,8 @@ TEST(SplitLine, SameFieldsAsTheLineBuffer) {
                                                                                       : alphabet[rng() % sizeof alphabet];
         std::memcpy(place, text.data(), text.size());
         std::memset(place + n, 'x', sizeof place - static_cast<std::size_t>(n));  // not the line's: no separator
-        SpanTable cols;
-        split_line(place, n, cols);
+        LineCut cut;
+        split_line(place, n, cut);
 
         LineBuf line;
         FieldTable f;
@@ -105,10 +105,11 @@ TEST(SplitLine, SameFieldsAsTheLineBuffer) {
         extr_tab_fields(line, f);
         for (int i = 0; i < NCOLS; ++i) {
             char got[FIELD_LEN];
-            span_text(cols[i], got);
+            FieldSpan c = column(cut, i + 1);
+            span_text(c, got);
             ASSERT_EQ(std::string(got, FIELD_LEN), std::string(f[i], FIELD_LEN))
                 << "line of " << n << " characters, column " << i + 1;
-            for (int k = 0; k < cols[i].len; ++k) ASSERT_TRUE(cols[i].p[k] != ' ' && cols[i].p[k] != '\t');
+            for (int k = 0; k < c.len; ++k) ASSERT_TRUE(c.p[k] != ' ' && c.p[k] != '\t');
         }
     }
 }

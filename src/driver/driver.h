@@ -31,7 +31,8 @@ enum RecKind : std::uint8_t {
     REC_READ   // the list could not be read (err): the "read" report
 };
 struct StarRec {
-    double x, y, z;    // position, parsecs from the cluster centre
+    char pos[3][20];   // columns 2, 3, 4 (position, parsecs): their text,
+    std::int32_t pos_len[3];  // read by the writing half, which has time
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0
     const char* fmt;   // REC_FMT

@@ -9,12 +9,13 @@
 // the order of the reads decides the report's "last format:" line.
 //
 // The pass runs in two halves joined by the hand-off ring: the reading half
-// (everything up to the position) on a thread of its own, the writing half
-// (report lines, entries, tally, reports) on the main thread. The reading
-// half has no visible effect: what it finds reaches the output only through
-// the writing half, star by star in list order, so the output, the reports
-// and what a signal leaves behind are those of the plain pass. Where no
-// thread can be started, one thread does both halves by turns.
+// (lines, columns up to classification) on a thread of its own, the writing
+// half (the position, report lines, entries, tally, reports) on the main
+// thread. The reading half has no visible effect: what it finds reaches the
+// output only through the writing half, star by star in list order, so the
+// output, the reports and what a signal leaves behind are those of the
+// plain pass. Where no thread can be started, one thread does both halves
+// by turns.
 
 #include "driver.h"
 
@@ -45,7 +46,7 @@ ArgText base, prefix, ratext, dectext, disttext;
 
 // Its state; the writing half looks at the mass range and type counts only
 // once the reading half has finished.
-SpanTable cols;  // columns 1 to 20 of the current line, in place
+LineCut cut;  // the current line, cut into its columns in place
 float mass_min = 1000000.0f, mass_max = 0.0f;
 std::int32_t nstar = 0;
 // A column 9 that cannot be read leaves the type of the star before (0
@@ -54,8 +55,10 @@ std::int32_t nstar = 0;
 std::int32_t ktype = 0;
 
 // One real column under its form; false when the form refuses it.
-inline bool read_f(int c, float& v) { return rd_f_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 10, v); }
-inline bool read_d(int c, double& v) { return rd_d_text(cols[c - 1].p, cols[c - 1].len, FIELD_LEN, 15, v); }
+inline bool read_f(int c, float& v) {
+    FieldSpan s = column(cut, c);
+    return rd_f_text(s.p, s.len, FIELD_LEN, 10, v);
+}
 
 // One line into its record: a star, or the refusal that ends the run.
 void read_star(const char* text, int len, StarRec& r) {
@@ -63,7 +66,7 @@ void read_star(const char* text, int len, StarRec& r) {
     r.nc = 0;
     r.kind = REC_FMT;
     // The line is cut where fixtab would put its tabs, without copying.
-    split_line(text, len, cols);
+    split_line(text, len, cut);
 
     float mass = 0;
     r.fmt = "(f20.10)";
@@ -73,7 +76,7 @@ void read_star(const char* text, int len, StarRec& r) {
 
     // The significant length of column 9's field text: its characters are
     // never blanks, so str_len of the text is len, or 1 when empty.
-    const FieldSpan& c9 = cols[8];
+    FieldSpan c9 = column(cut, 9);
     int nc = c9.len > 0 ? c9.len : 1;
     if (nc == 1 || nc == 2) {
         r.fmt = nc == 1 ? "(i1)" : "(i2)";
@@ -95,8 +98,13 @@ void read_star(const char* text, int len, StarRec& r) {
 
     guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
-    r.fmt = "(d20.15)";
-    if (!read_d(2, r.x) || !read_d(3, r.y) || !read_d(4, r.z)) return;
+    // The position's text for the writing half. A column's 20 characters
+    // from its start are readable (at most 20 tabs precede them).
+    for (int k = 0; k < 3; ++k) {
+        FieldSpan s = column(cut, 2 + k);
+        std::memcpy(r.pos[k], s.p, FIELD_LEN);
+        r.pos_len[k] = s.len;
+    }
     r.kind = REC_STAR;
 }
 
@@ -182,11 +190,14 @@ bool write_star(const StarRec& r) {
     case REC_STAR:
         break;
     }
-    // The last statement was the read of column 4: the state a report from
-    // opening the catalogue shows.
+    // The position, columns 2 to 4, read last. After it the state a report
+    // from opening the catalogue shows is that of the read of column 4.
+    double pos[3];
     io_internal(true, "(d20.15)");
+    for (int k = 0; k < 3; ++k)
+        if (!rd_d_text(r.pos[k], r.pos_len[k], FIELD_LEN, 15, pos[k])) io_fatal_fmt();
     if (std::memcmp(r.code, "dead  ", 6) != 0)
-        gen_stc(r.x, r.y, r.z, r.code, r.absmag, ratext, dectext, disttext, base, prefix);
+        gen_stc(pos[0], pos[1], pos[2], r.code, r.absmag, ratext, dectext, disttext, base, prefix);
     count_stype(r.code);
     signals_poll();
     return true;

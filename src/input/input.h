@@ -33,17 +33,26 @@ void extr_tab_fields(const LineBuf& line, FieldTable& fields);
 
 // The same cut without copying, for the run: a line of n characters at p
 // (only its first LINE_LEN count; blanks are taken to follow, as in the
-// line buffer) gives columns 1 to 20 as the text they hold in place. Column
-// i's field text is its len characters at p, then blanks; the characters
-// there are never blanks or tabs. LINE_SLACK bytes after
-// p + min(n, LINE_LEN) must be readable; the reader guarantees it.
+// line buffer) is cut where fixtab would put its tabs. column(cut, i) is
+// then the text column i (1..20) holds in place: its field text is its len
+// characters at p, then blanks; the characters there are never blanks or
+// tabs. LINE_SLACK bytes after p + min(n, LINE_LEN) must be readable; the
+// reader guarantees it.
 enum : int { LINE_SLACK = 64, NCOLS = 20 };
 struct FieldSpan {
     const char* p;
     int len;  // 0 to FIELD_LEN
 };
-using SpanTable = FieldSpan[NCOLS];  // column i (1..20) is [i - 1]
-void split_line(const char* p, int n, SpanTable& cols);
+struct LineCut {
+    const char* p;
+    int ends[NCOLS + 1 + 8];  // ends[i]: where column i ends (its tab); ends[0] = -1; then room
+};
+void split_line(const char* p, int n, LineCut& cut);
+inline FieldSpan column(const LineCut& cut, int i) {
+    int start = cut.ends[i - 1] + 1;
+    int len = cut.ends[i] - start;
+    return FieldSpan{cut.p + start, len < FIELD_LEN ? len : FIELD_LEN};
+}
 // The field text of a column: its characters, then blanks to FIELD_LEN.
 void span_text(const FieldSpan& s, char* out);
 

@@ -142,31 +142,52 @@ inline std::uint64_t sep_bits(const char* p) {
 
 }  // namespace
 
-void split_line(const char* p, int n, SpanTable& cols) {
+namespace {
+
+inline int popcount64(std::uint64_t x) {
+#if defined(__POPCNT__)
+    return __builtin_popcountll(x);
+#else
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
+}  // namespace
+
+void split_line(const char* p, int n, LineCut& cut) {
     // The line buffer holds the first min(n, LINE_LEN) characters, then
     // blanks: every position from there to LINE_LEN is a tab after fixtab.
-    int nl = n < LINE_LEN ? n : LINE_LEN;
-    int tabs[NCOLS];
+    const int nl = n < LINE_LEN ? n : LINE_LEN;
+    // The positions of the tabs, eight at a time whether or not there are
+    // eight: how many a block of the line holds varies from line to line,
+    // and a loop that stops at each one would mispredict its end.
+    int* tabs = cut.ends + 1;
     int nt = 0;
     int base = 0;
     for (; base < nl && nt < NCOLS; base += 64) {
         std::uint64_t m = sep_bits(p + base);
-        int left = nl - base;
+        const int left = nl - base;
         if (left < 64) m |= ~std::uint64_t{0} << left;  // the blanks after the line
-        while (m && nt < NCOLS) {
-            tabs[nt++] = base + __builtin_ctzll(m);
-            m &= m - 1;
+        int count = popcount64(m);
+        if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
+        int* out = tabs + nt;
+        for (int k = 0; k < count; k += 8) {
+            for (int j = 0; j < 8; ++j) {
+                out[k + j] = base + __builtin_ctzll(m | (std::uint64_t{1} << 63));
+                m &= m - 1;
+            }
         }
+        nt += count;
     }
     // Past the last block scanned, every position of the buffer is a tab.
     for (int q = base > nl ? base : nl; nt < NCOLS && q < LINE_LEN; ++q) tabs[nt++] = q;
-    int start = 0;
-    for (int i = 0; i < nt; ++i) {
-        int len = tabs[i] - start;
-        cols[i] = FieldSpan{p + start, len < FIELD_LEN ? len : FIELD_LEN};
-        start = tabs[i] + 1;
-    }
-    for (int i = nt; i < NCOLS; ++i) cols[i] = FieldSpan{p, 0};
+    // Without 20 tabs in the buffer the last columns are empty.
+    for (int i = nt; i < NCOLS; ++i) tabs[i] = (i > 0 ? tabs[i - 1] : -1) + 1;
+    cut.ends[0] = -1;
+    cut.p = p;
 }
 
 void span_text(const FieldSpan& s, char* out) {

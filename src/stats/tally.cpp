@@ -14,19 +14,59 @@
 
 Ctyp ctyp = {{}, {}, 1};
 
+namespace {
+
+// Where a code was last found in the table: a cache in front of the linear
+// search, keyed by a hash of the code's five characters. A slot is only
+// believed when its entry still holds that code (the sorts move entries),
+// and the table holds each code once, so the cache finds the entry the
+// search would. Slots hold entry numbers, 0 for none.
+constexpr int cache_bits = 12;
+constexpr int cache_probes = 8;
+std::int16_t cache[1 << cache_bits];
+
+inline unsigned home_slot(const char* code) {
+    std::uint64_t k = 0;
+    std::memcpy(&k, code, 5);
+    return static_cast<unsigned>((k * 0x9E3779B97F4A7C15ULL) >> (64 - cache_bits));
+}
+
+// The entry holding code by the linear search, or 0.
+std::int32_t search(const char* code) {
+    // In order of first appearance; a plain five-byte equality.
+    for (std::int32_t i = 1; i <= ctyp.nused; ++i)
+        if (std::memcmp(ctyp.names[i - 1], code, 5) == 0) return i;
+    return 0;
+}
+
+}  // namespace
+
 void ctyp_reset() {
     std::memset(ctyp.names, 0, sizeof ctyp.names);
     std::memset(ctyp.counts, 0, sizeof ctyp.counts);
     ctyp.nused = 1;
+    std::memset(cache, 0, sizeof cache);
 }
 
 void count_stype(const char* code) {
-    // Linear search in order of first appearance; a plain five-byte equality.
-    for (std::int32_t i = 1; i <= ctyp.nused; ++i) {
-        if (std::memcmp(ctyp.names[i - 1], code, 5) == 0) {
+    const unsigned home = home_slot(code);
+    unsigned free_slot = home;
+    for (int k = 0; k < cache_probes; ++k) {
+        unsigned slot = (home + static_cast<unsigned>(k)) & ((1u << cache_bits) - 1);
+        std::int32_t i = cache[slot];
+        if (i == 0) {
+            free_slot = slot;
+            break;
+        }
+        if (i <= ctyp.nused && std::memcmp(ctyp.names[i - 1], code, 5) == 0) {
             ++ctyp.counts[i - 1];
             return;
         }
+    }
+    if (std::int32_t i = search(code)) {
+        cache[free_slot] = static_cast<std::int16_t>(i);
+        ++ctyp.counts[i - 1];
+        return;
     }
     // A new code. The table holds 1999 codes beyond the reserved entry; one
     // more is refused with a report line and not counted, so nothing is ever
@@ -41,6 +81,7 @@ void count_stype(const char* code) {
     ++ctyp.nused;
     std::memcpy(ctyp.names[ctyp.nused - 1], code, 5);
     ctyp.counts[ctyp.nused - 1] = 1;
+    cache[free_slot] = static_cast<std::int16_t>(ctyp.nused);
 }
 
 namespace {

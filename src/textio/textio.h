@@ -135,6 +135,7 @@ bool rd_d(const char* f, int w, int d, double& v);
 bool rd_f(const char* f, int w, int d, float& v);
 // The same for a field given as its first len characters at p (len <= w),
 // the rest blanks: the field need not be copied out of the line it is in.
+// At least 16 characters must be readable at p, whatever len is.
 bool rd_d_text(const char* p, int len, int w, int d, double& v);
 bool rd_f_text(const char* p, int len, int w, int d, float& v);
 // Integers (Iw): leading blanks, optional sign, digits with blanks ignored,
