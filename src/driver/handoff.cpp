@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr std::uint32_t ring_size = 4096;  // a power of two
+constexpr std::uint32_t ring_size = 8192;  // a power of two: some milliseconds of reading
 constexpr std::uint32_t batch = 64;        // records made visible at a time
 StarRec ring[ring_size];
 
