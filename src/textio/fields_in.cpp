@@ -182,7 +182,7 @@ inline bool scan_fast(const char* p, int len, int d, double& v) {
     const int dp = mdot ? __builtin_ctz(mdot) : me;  // the point, or the mantissa's end
     const int n1 = dp - s;                         // digits before the point
     const int n2 = mdot ? me - dp - 1 : 0;         // digits after it
-    bool ok = ((dig | dot) & mant) == mant && (mdot & (mdot - 1)) == 0 && n1 <= 8 && n2 <= 8 && n1 + n2 > 0;
+    bool ok = (((dig | dot) & mant) == mant) & ((mdot & (mdot - 1)) == 0) & (n1 <= 8) & (n2 <= 8) & (n1 + n2 > 0);
     const int k1 = n1 <= 8 ? n1 : 0, k2 = n2 <= 8 ? n2 : 0;
     const std::uint64_t m = digits_value(window(s), k1) * pow10_u64[k2] + digits_value(window(dp + 1), k2);
     long e = 0;
@@ -208,7 +208,11 @@ inline bool scan_fast(const char* p, int len, int d, double& v) {
     if (m > (std::uint64_t{1} << 53) || e10 < -22 || e10 > 22) return false;
     double x = static_cast<double>(m);
     x = e10 >= 0 ? x * exact_p10[e10] : x / exact_p10[-e10];
-    v = neg ? -x : x;
+    // The sign as a bit: positions are as often negative as not.
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits |= static_cast<std::uint64_t>(neg) << 63;
+    std::memcpy(&v, &bits, sizeof bits);
     return true;
 }
 #endif

@@ -74,7 +74,7 @@ inline bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
             u128 q = num >> -shift;
             u128 r = num - (q << -shift);
             u128 half = static_cast<u128>(1) << (-shift - 1);
-            if (r > half || (r == half && (q & 1))) ++q;
+            q += static_cast<unsigned>(r > half) | (static_cast<unsigned>(r == half) & static_cast<unsigned>(q & 1));
             if (q >> 64) return false;
             n = static_cast<std::uint64_t>(q);
             return true;
@@ -82,7 +82,7 @@ inline bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
     }
     u128 q = num / den;
     u128 r = num - q * den;
-    if (2 * r > den || (2 * r == den && (q & 1))) ++q;
+    q += static_cast<unsigned>(2 * r > den) | (static_cast<unsigned>(2 * r == den) & static_cast<unsigned>(q & 1));
     if (q >> 64) return false;
     n = static_cast<std::uint64_t>(q);
     return true;
