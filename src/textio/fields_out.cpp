@@ -48,6 +48,21 @@ constexpr Pow5 pow5;
 // round(a x 10^p) to the nearest integer, ties to even, for a = m x 2^e
 // exactly, when the arithmetic fits in 128 bits; false when it does not.
 inline bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
+    // The common case first: m x 5^p in 128 bits, then a right shift by
+    // 1 to 63 that leaves a result below 2^64.
+    if (p >= 0 && p <= 27 && e + p < 0 && e + p > -64) {
+        const u128 num = static_cast<u128>(m) * static_cast<std::uint64_t>(pow5.v[p]);
+        const int sh = -(e + p);
+        const std::uint64_t hi = static_cast<std::uint64_t>(num >> 64), lo = static_cast<std::uint64_t>(num);
+        if (hi >> sh == 0) {
+            std::uint64_t q = (lo >> sh) | (hi << 1 << (63 - sh));
+            const std::uint64_t r = lo & ((std::uint64_t{1} << sh) - 1);
+            const std::uint64_t half = std::uint64_t{1} << (sh - 1);
+            q += static_cast<unsigned>(r > half) | (static_cast<unsigned>(r == half) & static_cast<unsigned>(q & 1));
+            n = q;
+            return true;
+        }
+    }
     u128 num;
     int shift;  // the result is num x 2^shift (before the division, if any)
     u128 den = 1;
@@ -88,25 +103,15 @@ inline bool scaled_round(std::uint64_t m, int e, int p, std::uint64_t& n) {
     return true;
 }
 
-// Two digits at a time from a table of "00" to "99".
-struct Pairs {
-    char d[200];
-    constexpr Pairs() : d() {
-        for (int i = 0; i < 100; ++i) {
-            d[2 * i] = static_cast<char>('0' + i / 10);
-            d[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-    }
-};
-constexpr Pairs pairs;
-
-// Eight decimal digits of x < 10^8, with leading zeros.
+// Eight decimal digits of x < 10^8, with leading zeros, computed in lanes of
+// one machine word: two halves of four digits, four pairs, eight digits.
 inline void put8(char* out, std::uint32_t x) {
-    std::uint32_t a = x / 10000, b = x % 10000;
-    std::memcpy(out, pairs.d + 2 * (a / 100), 2);
-    std::memcpy(out + 2, pairs.d + 2 * (a % 100), 2);
-    std::memcpy(out + 4, pairs.d + 2 * (b / 100), 2);
-    std::memcpy(out + 6, pairs.d + 2 * (b % 100), 2);
+    std::uint64_t y = (x / 10000) | static_cast<std::uint64_t>(x % 10000) << 32;
+    std::uint64_t q = ((y * 5243) >> 19) & 0x0000007F0000007FULL;  // lane / 100, lanes below 10^4
+    std::uint64_t z = q | (y - q * 100) << 16;
+    std::uint64_t t = ((z * 103) >> 10) & 0x000F000F000F000FULL;  // lane / 10, lanes below 100
+    std::uint64_t w = (t | (z - t * 10) << 8) | 0x3030303030303030ULL;
+    std::memcpy(out, &w, 8);  // little-endian: the first digit in the lowest byte
 }
 
 // The 17 significant digits of a > 0, correctly rounded, and the decimal
@@ -269,10 +274,9 @@ void wr_i6_6(std::int32_t v, char* out) {
         std::memset(out, '*', 6);
         return;
     }
-    for (int i = 5; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    }
+    char t[8];
+    put8(t, static_cast<std::uint32_t>(v));
+    std::memcpy(out, t + 2, 6);
 }
 
 void wr_i1(std::int32_t v, char* out) { out[0] = v >= 0 && v <= 9 ? static_cast<char>('0' + v) : '*'; }
