@@ -208,7 +208,7 @@ BENCHMARK(BM_cart2sph);
 
 void BM_stc_entry(benchmark::State& st) {
     char out[256];
-    const char prefix[] = "CL1_";
+    const char prefix[FIELD_LEN + 1] = "CL1_                ";
     const char code[6] = {'K', '3', 'I', 'I', 'I', ' '};
     std::int64_t num = 1;
     for (auto _ : st) {
@@ -263,7 +263,7 @@ void BM_star(benchmark::State& st) {
             double X = x * pc2ly + x0, Y = y * pc2ly + y0, Z = z * pc2ly + z0, ra, dec, dist;
             cart2sph(X, Y, Z, ra, dec, dist);
             int n = str_len(code, 5);
-            benchmark::DoNotOptimize(stc_entry(out, "CL1_", 4, nstar, ra, dec, dist, code, n, absmag));
+            benchmark::DoNotOptimize(stc_entry(out, "CL1_                ", 4, nstar, ra, dec, dist, code, n, absmag));
         }
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();

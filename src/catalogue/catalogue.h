@@ -24,7 +24,9 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
 void cat_close();
 
 // One catalogue entry line (with its line feed) into `out`; returns its length.
-// `out` must hold 200 characters plus the prefix. Used by gen_stc; for tests.
+// `out` must hold 200 characters plus the prefix; `prefix` is a field text
+// of 20 characters (lenc of them used), `code` has 5 (n used). Used by
+// gen_stc; for tests.
 int stc_entry(char* out, const char* prefix, int lenc, std::int64_t num, double ra, double dec,
               double dist, const char* code, int n, float absmag);
 // Start the entry counter at `ns` (the next entry is ns + 1). For tests.

@@ -155,7 +155,10 @@ int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
               const char* code, int n, float absmag) {
     char* p = out;
     p = PUT_LIT(p, " Star \"");
-    p = put(p, prefix, static_cast<std::size_t>(lenc_));
+    // Whole field texts copied, the pointer moved by the length that counts:
+    // fixed-size copies, the characters beyond overwritten next.
+    std::memcpy(p, prefix, FIELD_LEN);
+    p += lenc_;
     if (num <= 999999) {
         wr_i6_6(static_cast<std::int32_t>(num), p);
         p += 6;
@@ -177,7 +180,8 @@ int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
     wr_d23_17(dist, p);
     p += 23;
     p = PUT_LIT(p, " SpectralType \"");
-    p = put(p, code, static_cast<std::size_t>(n));
+    std::memcpy(p, code, 5);
+    p += n;
     p = PUT_LIT(p, "\" AbsMag ");
     wr_f(absmag, 7, 2, p);
     p += 7;

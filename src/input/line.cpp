@@ -169,8 +169,9 @@ void split_line(const char* p, int n, LineCut& cut) {
     int base = 0;
     for (; base < nl && nt < NCOLS; base += 64) {
         std::uint64_t m = sep_bits(p + base);
+        // The blanks after the line, in the last block.
         const int left = nl - base;
-        if (left < 64) m |= ~std::uint64_t{0} << left;  // the blanks after the line
+        m |= (~std::uint64_t{0} << (left & 63)) & (std::uint64_t{0} - static_cast<std::uint64_t>(left < 64));
         int count = popcount64(m);
         if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
         int* out = tabs + nt;

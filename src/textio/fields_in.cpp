@@ -161,7 +161,7 @@ inline std::uint64_t digits_value(std::uint64_t x, int k) {
 // star, and a mispredicted branch costs more than the whole conversion. At
 // most eight digits before the point and eight after it, at most four in
 // the exponent; false for anything else, which scan_run then reads.
-inline bool scan_fast(const char* p, int len, int d, double& v) {
+__attribute__((always_inline)) inline bool scan_fast(const char* p, int len, int d, double& v) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     // The 16 characters as one integer, to take windows of eight from.
     __extension__ typedef unsigned __int128 u128;
@@ -185,24 +185,26 @@ inline bool scan_fast(const char* p, int len, int d, double& v) {
     bool ok = (((dig | dot) & mant) == mant) & ((mdot & (mdot - 1)) == 0) & (n1 <= 8) & (n2 <= 8) & (n1 + n2 > 0);
     const int k1 = n1 <= 8 ? n1 : 0, k2 = n2 <= 8 ? n2 : 0;
     const std::uint64_t m = digits_value(window(s), k1) * pow10_u64[k2] + digits_value(window(dp + 1), k2);
-    long e = 0;
-    if (other) {
-        // A letter, an optional sign, one to four digits, the end.
-        const std::uint64_t w = window(me);
-        const char letter = static_cast<char>(w | 0x20);
-        const char c1 = static_cast<char>(w >> 8);
-        const bool eneg = c1 == '-';
-        const int es = me + 1 + (eneg | (c1 == '+'));
-        const int n3 = len - es;
-        const unsigned tail = live & ~((1u << (es & 15)) - 1);
-        ok = ok && (letter == 'e' || letter == 'd') && n3 >= 1 && n3 <= 4 && (dig & tail) == tail;
-        // As for the mantissa: each byte less '0', the n3 digits to the top.
-        std::uint32_t x = static_cast<std::uint32_t>(window(es)) - 0x30303030u;
-        x = n3 >= 1 && n3 <= 4 ? x << (8 * (4 - n3)) : 0;
-        x = (x * 10 + (x >> 8)) & 0x00FF00FFu;  // two pairs
-        e = static_cast<long>((x & 0xFF) * 100 + (x >> 16));
-        e = eneg ? -e : e;
-    }
+    // The exponent, worked out whether or not there is one (a branch on it
+    // would mispredict from column to column): at the mantissa's end a
+    // letter, an optional sign, one to four digits, the end.
+    const std::uint64_t w = window(me);
+    const char letter = static_cast<char>(w | 0x20);
+    const char c1 = static_cast<char>(w >> 8);
+    const bool eneg = c1 == '-';
+    const int es = me + 1 + (eneg | (c1 == '+'));
+    const int n3 = len - es;
+    const unsigned tail = live & ~((1u << (es & 15)) - 1);
+    const bool has_exp = other != 0;
+    ok &= (!has_exp) | (((letter == 'e') | (letter == 'd')) & (n3 >= 1) & (n3 <= 4) & ((dig & tail) == tail));
+    // As for the mantissa: each byte less '0', the n3 digits to the top.
+    std::uint32_t x4 = static_cast<std::uint32_t>(window(es)) - 0x30303030u;
+    const bool exp_digits = (n3 >= 1) & (n3 <= 4) & has_exp;
+    x4 = exp_digits ? x4 << (8 * ((4 - n3) & 3)) : 0;
+    x4 = (x4 * 10 + (x4 >> 8)) & 0x00FF00FFu;  // two pairs
+    long e = static_cast<long>((x4 & 0xFF) * 100 + (x4 >> 16));
+    const long eflip = -static_cast<long>(eneg & has_exp);  // all ones for a negative exponent
+    e = (e ^ eflip) - eflip;
     if (!ok) return false;
     const long e10 = e - (mdot ? n2 : d);
     if (m > (std::uint64_t{1} << 53) || e10 < -22 || e10 > 22) return false;
@@ -341,7 +343,7 @@ namespace {
 
 // The field p[0, len) + blanks to w: the plain shape at once, anything else
 // from a copy of the field by the full rules.
-inline bool scan_text(const char* p, int len, int w, int d, double& v) {
+__attribute__((always_inline)) inline bool scan_text(const char* p, int len, int w, int d, double& v) {
     if (len == 0) {
         v = 0.0;
         return true;
