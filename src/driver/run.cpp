@@ -61,10 +61,7 @@ inline bool read_f(int c, float& v) {
 }
 
 // One line into its record: a star, or the refusal that ends the run.
-// Everything it calls is built into it, each column read at its own place:
-// the columns differ in shape, and one shared reading would mispredict its
-// branches from column to column.
-__attribute__((flatten)) void read_star(const char* text, int len, StarRec& r) {
+void read_star(const char* text, int len, StarRec& r) {
     ++nstar;
     r.nc = 0;
     r.kind = REC_FMT;
@@ -172,9 +169,8 @@ void summary() {
     con_end();
 }
 
-// Columns 2 to 4 of a star's record; false when one is refused. Built
-// whole into one piece, as read_star is.
-__attribute__((flatten)) bool read_position(const StarRec& r, double (&pos)[3]) {
+// Columns 2 to 4 of a star's record; false when one is refused.
+bool read_position(const StarRec& r, double (&pos)[3]) {
     return rd_d_text(r.pos[0], r.pos_len[0], FIELD_LEN, 15, pos[0]) &&
            rd_d_text(r.pos[1], r.pos_len[1], FIELD_LEN, 15, pos[1]) &&
            rd_d_text(r.pos[2], r.pos_len[2], FIELD_LEN, 15, pos[2]);
