@@ -371,44 +371,54 @@ TEST(EndToEnd, Signals) {
 
 // Lists longer than the reading half runs ahead of the writing half, with
 // report lines between the entries and a refusal deep in the list: the
-// same output whether the halves run on two threads or by turns on one.
+// same output whether the halves run on two threads or by turns on one, and
+// whichever half reads the position. (By turns, the reading half fills the
+// ring before the writing half empties it, and reads the position itself
+// for the second half of each ring: star 6000 there, star 9970 not.)
 TEST(EndToEnd, LongListsBothWays) {
     const std::string odd = star("1.", "0.", "0.", "0.", "123", "1.", "5.0842105", "5778.");  // " nc =  3", type 1 kept
-    const std::string bad = star("1.", "0.", "0.", "0.", "123", "x", "5.0842105", "5778.");
-    const int n = 10000, refused = 9970;  // 9970 = 10 x 997: an "nc" star
-    std::string list, list_bad, out, out_bad, stc, stc_bad;
-    for (int i = 1; i <= n; ++i) {
-        bool is_odd = i % 997 == 0;
-        list += is_odd ? odd : sun;
-        if (is_odd) out += " nc =  3\n";
-        stc += centre_entry(i);
-        if (i < refused) {
-            list_bad += is_odd ? odd : sun;
-            out_bad = out;
-            stc_bad = stc;
-        } else if (i == refused) {
-            list_bad += bad + sun;
-            out_bad = out;  // its "nc" line comes before the refusal
-        }
-    }
-    out += summary({{1, n}}, "  1.,   1.") + stypes({{"G2V  ", n}}, {{"G2V  ", n}}, n, 0);
-
+    const int n = 10000;
+    const struct {
+        const char* name;
+        int at;  // the refused star, 0 for none
+        std::string line;
+        std::string form;
+    } cases[] = {
+        {"all read", 0, "", ""},
+        {"column 13 refused", 9970, star("1.", "0.", "0.", "0.", "123", "x", "5.0842105", "5778."), "(f20.10)"},
+        {"column 2 refused", 6000, star("1.", "0.x", "0.", "0.", "1", "1.", "5.0842105", "5778."), "(d20.15)"},
+        {"column 4 refused", 9970, star("1.", "0.", "0.", "1e", "123", "1.", "5.0842105", "5778."), "(d20.15)"},
+    };
     int uid = unprivileged_uid();
-    for (bool by_turns : {false, true}) {
-        if (by_turns && uid < 0 && geteuid() == 0) continue;  // root starts threads whatever the limit
-        RunOptions opt;
-        opt.no_threads = by_turns;
-        opt.uid = by_turns ? uid : -1;
-        for (bool refusal : {false, true}) {
+    for (auto& c : cases) {
+        // 9970 = 10 x 997: an "nc" star; its line comes before the refusal.
+        std::string list, out, stc;
+        for (int i = 1; i <= n; ++i) {
+            bool is_odd = i % 997 == 0;
+            if (i == c.at) {
+                list += c.line + sun;
+                if (is_odd) out += " nc =  3\n";
+                break;
+            }
+            list += is_odd ? odd : sun;
+            if (is_odd) out += " nc =  3\n";
+            stc += centre_entry(i);
+        }
+        if (!c.at) out += summary({{1, n}}, "  1.,   1.") + stypes({{"G2V  ", n}}, {{"G2V  ", n}}, n, 0);
+        for (bool by_turns : {false, true}) {
+            if (by_turns && uid < 0 && geteuid() == 0) continue;  // root starts threads whatever the limit
+            RunOptions opt;
+            opt.no_threads = by_turns;
+            opt.uid = by_turns ? uid : -1;
             std::string dir = scratch_dir();
             chmod(dir.c_str(), 0777);
-            write_file(dir + "/c.txt", refusal ? list_bad : list);
+            write_file(dir + "/c.txt", list);
             RunResult r = run_orblenz(dir, place, opt);
-            std::string how = std::string(by_turns ? "by turns" : "two threads") + (refusal ? ", refusal" : "");
-            EXPECT_EQ(r.out, refusal ? out_bad : out) << how;
-            EXPECT_EQ(r.err, refusal ? fmt_report("(f20.10)") : "") << how;
-            EXPECT_EQ(r.status, refusal ? 134 : 0) << how;
-            EXPECT_TRUE(read_file(dir + "/c.stc") == (refusal ? stc_bad : stc)) << how;
+            std::string how = std::string(c.name) + (by_turns ? ", by turns" : ", two threads");
+            EXPECT_EQ(r.out, out) << how;
+            EXPECT_EQ(r.err, c.at ? fmt_report(c.form) : "") << how;
+            EXPECT_EQ(r.status, c.at ? 134 : 0) << how;
+            EXPECT_TRUE(read_file(dir + "/c.stc") == stc) << how;
         }
     }
 }

@@ -31,8 +31,15 @@ enum RecKind : std::uint8_t {
     REC_READ   // the list could not be read (err): the "read" report
 };
 struct StarRec {
-    char pos[3][20];   // columns 2, 3, 4 (position, parsecs): their text,
-    std::int32_t pos_len[3];  // read by the writing half, which has time
+    // The position (columns 2, 3, 4, parsecs from the centre): read by the
+    // reading half when the writing half lags (pos_read), else the columns'
+    // texts for the writing half to read.
+    union {
+        double xyz[3];
+        char text[3][20];
+    } pos;
+    std::int32_t pos_len[3];
+    bool pos_read;
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0
     const char* fmt;   // REC_FMT
@@ -53,5 +60,9 @@ void ho_push();
 void ho_publish();
 bool ho_full();
 void ho_wait_room();
+// Records pushed but not yet taken, as the reading half last saw it.
+std::uint32_t ho_backlog();
+// The ring's capacity in records.
+std::uint32_t ho_capacity();
 const StarRec* ho_peek(bool wait);
 void ho_pop();

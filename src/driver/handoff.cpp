@@ -67,6 +67,10 @@ void ho_reset() {
 
 bool ho_full() { return w_head - tail.load(std::memory_order_acquire) == ring_size; }
 
+std::uint32_t ho_backlog() { return w_head - tail.load(std::memory_order_relaxed); }
+
+std::uint32_t ho_capacity() { return ring_size; }
+
 StarRec& ho_slot() { return ring[w_head & (ring_size - 1)]; }
 
 void ho_publish() {

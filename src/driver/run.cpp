@@ -9,13 +9,13 @@
 // the order of the reads decides the report's "last format:" line.
 //
 // The pass runs in two halves joined by the hand-off ring: the reading half
-// (lines, columns up to classification) on a thread of its own, the writing
-// half (the position, report lines, entries, tally, reports) on the main
-// thread. The reading half has no visible effect: what it finds reaches the
-// output only through the writing half, star by star in list order, so the
-// output, the reports and what a signal leaves behind are those of the
-// plain pass. Where no thread can be started, one thread does both halves
-// by turns.
+// (lines, columns, classification, and the position when the other half
+// lags) on a thread of its own, the writing half (the position otherwise,
+// report lines, entries, tally, reports) on the main thread. The reading
+// half has no visible effect: what it finds reaches the output only through
+// the writing half, star by star in list order, so the output, the reports
+// and what a signal leaves behind are those of the plain pass. Where no
+// thread can be started, one thread does both halves by turns.
 
 #include "driver.h"
 
@@ -59,6 +59,10 @@ inline bool read_f(int c, float& v) {
     FieldSpan s = column(cut, c);
     return rd_f_text(s.p, s.len, FIELD_LEN, 10, v);
 }
+inline bool read_d(int c, double& v) {
+    FieldSpan s = column(cut, c);
+    return rd_d_text(s.p, s.len, FIELD_LEN, 15, v);
+}
 
 // One line into its record: a star, or the refusal that ends the run.
 void read_star(const char* text, int len, StarRec& r) {
@@ -98,12 +102,21 @@ void read_star(const char* text, int len, StarRec& r) {
 
     guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
-    // The position's text for the writing half. A column's 20 characters
-    // from its start are readable (at most 20 tabs precede them).
-    for (int k = 0; k < 3; ++k) {
-        FieldSpan s = column(cut, 2 + k);
-        std::memcpy(r.pos[k], s.p, FIELD_LEN);
-        r.pos_len[k] = s.len;
+    // The position: read here while the writing half lags behind (more
+    // than half the ring waits for it), else left to it as text; the two
+    // halves then share the work whichever is slower on this machine. A
+    // column's 20 characters from its start are readable (at most 20 tabs
+    // precede them).
+    r.pos_read = ho_backlog() > ho_capacity() / 2;
+    if (r.pos_read) {
+        r.fmt = "(d20.15)";
+        if (!read_d(2, r.pos.xyz[0]) || !read_d(3, r.pos.xyz[1]) || !read_d(4, r.pos.xyz[2])) return;
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            FieldSpan s = column(cut, 2 + k);
+            std::memcpy(r.pos.text[k], s.p, FIELD_LEN);
+            r.pos_len[k] = s.len;
+        }
     }
     r.kind = REC_STAR;
 }
@@ -171,9 +184,13 @@ void summary() {
 
 // Columns 2 to 4 of a star's record; false when one is refused.
 bool read_position(const StarRec& r, double (&pos)[3]) {
-    return rd_d_text(r.pos[0], r.pos_len[0], FIELD_LEN, 15, pos[0]) &&
-           rd_d_text(r.pos[1], r.pos_len[1], FIELD_LEN, 15, pos[1]) &&
-           rd_d_text(r.pos[2], r.pos_len[2], FIELD_LEN, 15, pos[2]);
+    if (r.pos_read) {
+        std::memcpy(pos, r.pos.xyz, sizeof pos);
+        return true;
+    }
+    return rd_d_text(r.pos.text[0], r.pos_len[0], FIELD_LEN, 15, pos[0]) &&
+           rd_d_text(r.pos.text[1], r.pos_len[1], FIELD_LEN, 15, pos[1]) &&
+           rd_d_text(r.pos.text[2], r.pos_len[2], FIELD_LEN, 15, pos[2]);
 }
 
 // One record's effects; false at the end of the list.
