@@ -123,18 +123,39 @@ TEST(Exact, RealFieldReading) {
         std::string digits;
         for (int k = 0; k < nd; ++k) digits += static_cast<char>('0' + rng() % 10);
         int point = static_cast<int>(rng() % (nd + 1));
-        std::string s = (rng() & 1 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
-        if (s.size() < 16 && (rng() & 1)) s += "e" + std::to_string(static_cast<int>(rng() % 61) - 30);
+        // Every shape a program writes: a sign or none, a point or none (the
+        // last 15 or 10 digits are then the fraction), an exponent with any
+        // of its letters, a sign or none, one to three digits.
+        const std::string sign = rng() % 4 == 0 ? "+" : rng() & 1 ? "-" : "";
+        const bool with_point = rng() % 8 != 0;
+        const std::string mantissa = with_point ? digits.substr(0, point) + "." + digits.substr(point) : digits;
+        std::string s = sign + mantissa;
+        int e = 0;
+        std::string exp_text;  // the exponent as strtod reads it
+        if (s.size() < 16 && (rng() & 1)) {
+            e = static_cast<int>(rng() % 61) - 30;
+            char buf[16];
+            std::snprintf(buf, sizeof buf, rng() & 1 ? "%+0*d" : "%0*d", 1 + static_cast<int>(rng() % 3), e);
+            s += "eEdD"[rng() % 4] + std::string(buf);
+            exp_text = std::string("e") + buf;
+        }
         if (s.size() > 20) continue;
-        std::snprintf(text, sizeof text, "%s", s.c_str());
+        // Without a point the last 15 (D20.15) or 10 (F20.10) digits are
+        // the fraction.
+        auto as_read = [&](int d) {
+            return with_point ? sign + mantissa + exp_text : sign + digits + "e" + std::to_string(e - d);
+        };
+        const std::string for_d = as_read(15), for_f = as_read(10);
+        std::snprintf(text, sizeof text, "%s", for_d.c_str());
         std::memset(field, ' ', 20);
         std::memcpy(field, s.data(), s.size());
         double want = std::strtod(text, nullptr), got;
+        const float wantf = static_cast<float>(std::strtod(for_f.c_str(), nullptr));
         ASSERT_TRUE(rd_d(field, 20, 15, got)) << s;
-        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s << " as " << text;
         float gotf;
         ASSERT_TRUE(rd_f(field, 20, 10, gotf)) << s;
-        ASSERT_EQ(gotf, static_cast<float>(want)) << s;
+        ASSERT_EQ(gotf, wantf) << s << " as " << for_f;
         // The same digits read in place, as the run reads its columns, with
         // other characters after them.
         char place[32];
@@ -143,6 +164,6 @@ TEST(Exact, RealFieldReading) {
         ASSERT_TRUE(rd_d_text(place, static_cast<int>(s.size()), 20, 15, got)) << s;
         ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
         ASSERT_TRUE(rd_f_text(place, static_cast<int>(s.size()), 20, 10, gotf)) << s;
-        ASSERT_EQ(gotf, static_cast<float>(want)) << s;
+        ASSERT_EQ(gotf, wantf) << s;
     }
 }
