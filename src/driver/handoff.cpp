@@ -34,6 +34,7 @@ alignas(64) std::atomic<std::uint32_t> head{0};
 alignas(64) std::atomic<std::uint32_t> tail{0};
 alignas(64) std::atomic<int> writer_sleeps{0};
 std::atomic<int> reader_sleeps{0};
+std::atomic<std::uint32_t> reader_wants{0};  // the tail a sleeping reading side waits for
 // Each side's own position.
 alignas(64) std::uint32_t w_head = 0;  // reading side: records pushed
 alignas(64) std::uint32_t r_tail = 0;  // writing side: records taken
@@ -86,14 +87,19 @@ void ho_push() {
 void ho_wait_room() {
     if (!ho_full()) return;
     ho_publish();
+    // Once the ring is full, wait until a quarter of it is free: waking for
+    // every batch the writing side frees would cost more than the batch.
+    const std::uint32_t want = w_head - ring_size + ring_size / 4;  // the tail that leaves a quarter free
+    auto room = [want] { return static_cast<std::int32_t>(tail.load(std::memory_order_seq_cst) - want) >= 0; };
     for (int i = 0; i < spins; ++i) {
-        if (!ho_full()) return;
+        if (room()) return;
         relax();
     }
-    while (ho_full()) {
+    reader_wants.store(want, std::memory_order_relaxed);
+    while (!room()) {
         std::uint32_t t = tail.load(std::memory_order_seq_cst);
         reader_sleeps.store(1, std::memory_order_seq_cst);
-        if (w_head - tail.load(std::memory_order_seq_cst) == ring_size) futex_wait(tail, t, 20000000);
+        if (!room()) futex_wait(tail, t, 20000000);
         reader_sleeps.store(0, std::memory_order_relaxed);
     }
 }
@@ -121,6 +127,8 @@ void ho_pop() {
     ++r_tail;
     if (r_tail % batch == 0 || r_tail == r_seen) {
         tail.store(r_tail, std::memory_order_seq_cst);
-        if (reader_sleeps.load(std::memory_order_seq_cst)) futex_wake(tail);
+        if (reader_sleeps.load(std::memory_order_seq_cst) &&
+            static_cast<std::int32_t>(r_tail - reader_wants.load(std::memory_order_relaxed)) >= 0)
+            futex_wake(tail);
     }
 }
