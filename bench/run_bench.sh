@@ -11,6 +11,8 @@
 # the largest peak resident memory of the runs, the best wall time and the
 # median user + system CPU time (on a shared machine the best run and the CPU
 # time show the program, the median wall time shows the machine as well).
+# Times and memory come from tools/run_timed: the wall time runs from the
+# fork to the end of the wait, nothing else.
 # Every run is checked: exit status 0, nothing on standard error (no fatal
 # report), a totals line that counts every star, one catalogue entry per
 # star that is not dead.
@@ -40,14 +42,6 @@ for n in $SIZES; do [[ $n =~ ^[1-9][0-9]*$ ]] || die "bad size '$n'"; done
 
 # ---------------------------------------------------------------- tools
 
-if [[ ! -x /usr/bin/time ]]; then
-    if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-        echo "run_bench: installing GNU time" >&2
-        apt-get install -y time >/dev/null 2>&1 || { apt-get update >/dev/null 2>&1 && apt-get install -y time >/dev/null 2>&1; } || true
-    fi
-    [[ -x /usr/bin/time ]] || die "/usr/bin/time (GNU time) is needed for the peak memory"
-fi
-
 # ---------------------------------------------------------------- build
 
 orblenz=$BUILD/src/driver/orblenz
@@ -60,15 +54,20 @@ cmake --build "$BUILD" -j"$(nproc)" --target orblenz >/dev/null
 [[ -x $orblenz ]] || die "no $orblenz after the build"
 
 mkdir -p "$SCRATCH"
-gen=$BUILD/tools/gen_cluster
-if ! cmake --build "$BUILD" -j"$(nproc)" --target gen_cluster >/dev/null 2>&1 || [[ ! -x $gen ]]; then
-    # tools/ not part of this build tree: compile the generator on its own.
-    gen=$SCRATCH/gen_cluster
-    if [[ ! -x $gen || $repo/tools/gen_cluster.cpp -nt $gen ]]; then
-        "${CXX:-g++}" -std=c++17 -O2 -Wall -Wextra -Wpedantic -ffp-contract=off \
-            -o "$gen" "$repo/tools/gen_cluster.cpp"
+# The member-list generator and the timer, from this build tree or, when
+# tools/ is not part of it, compiled on their own.
+tool() {
+    local t=$BUILD/tools/$1
+    if ! cmake --build "$BUILD" -j"$(nproc)" --target "$1" >/dev/null 2>&1 || [[ ! -x $t ]]; then
+        t=$SCRATCH/$1
+        if [[ ! -x $t || $repo/tools/$1.cpp -nt $t ]]; then
+            "${CXX:-g++}" -std=c++17 -O2 -Wall -Wextra -Wpedantic -ffp-contract=off -o "$t" "$repo/tools/$1.cpp"
+        fi
     fi
-fi
+    echo "$t"
+}
+gen=$(tool gen_cluster)
+timer=$(tool run_timed)
 
 # ---------------------------------------------------------------- machine
 
@@ -120,14 +119,13 @@ for n in $SIZES; do
     rss_max=0
     for ((r = 1; r <= RUNS; r++)); do
         rm -f "$b.stc"
-        t0=$(date +%s%N)
         set +e
         # shellcheck disable=SC2086
-        /usr/bin/time -f '%M %U %S' -o "$b.rss" "$orblenz" "$b" BENCH_ $PLACE >"$b.report" 2>"$b.err"
+        "$timer" "$b.rss" "$orblenz" "$b" BENCH_ $PLACE >"$b.report" 2>"$b.err"
         rc=$?
         set -e
-        t1=$(date +%s%N)
-        echo $((t1 - t0)) >>"$b.times"  # nanoseconds
+        read -r wall rss usr sys < <(tail -1 "$b.rss")
+        echo "$wall" >>"$b.times"  # nanoseconds
 
         # The conversion must succeed: no fatal report, every star counted.
         [[ $rc -eq 0 ]] || die "$b: orblenz exit status $rc: $(head -3 "$b.err")"
@@ -139,7 +137,6 @@ for n in $SIZES; do
         [[ $entries -eq $((n - ${dead:-0})) ]] ||
             die "$b: $entries catalogue entries for $n stars of which ${dead:-0} dead"
 
-        read -r rss usr sys < <(tail -1 "$b.rss")
         awk -v u="$usr" -v s="$sys" 'BEGIN {print u + s}' >>"$b.cpu"
         if ((rss > rss_max)); then rss_max=$rss; fi
     done
