@@ -373,8 +373,8 @@ TEST(EndToEnd, Signals) {
 // report lines between the entries and a refusal deep in the list: the
 // same output whether the halves run on two threads or by turns on one, and
 // whichever half reads the position. (By turns, the reading half fills the
-// ring before the writing half empties it, and reads the position itself
-// for the second half of each ring: star 6000 there, star 9970 not.)
+// ring of 8192 before the writing half empties it, and reads the position
+// itself once more than 1024 wait: star 6000 there, star 8973 not.)
 TEST(EndToEnd, LongListsBothWays) {
     const std::string odd = star("1.", "0.", "0.", "0.", "123", "1.", "5.0842105", "5778.");  // " nc =  3", type 1 kept
     const int n = 10000;
@@ -387,11 +387,12 @@ TEST(EndToEnd, LongListsBothWays) {
         {"all read", 0, "", ""},
         {"column 13 refused", 9970, star("1.", "0.", "0.", "0.", "123", "x", "5.0842105", "5778."), "(f20.10)"},
         {"column 2 refused", 6000, star("1.", "0.x", "0.", "0.", "1", "1.", "5.0842105", "5778."), "(d20.15)"},
-        {"column 4 refused", 9970, star("1.", "0.", "0.", "1e", "123", "1.", "5.0842105", "5778."), "(d20.15)"},
+        {"column 4 refused", 8973, star("1.", "0.", "0.", "1e", "123", "1.", "5.0842105", "5778."), "(d20.15)"},
     };
     int uid = unprivileged_uid();
     for (auto& c : cases) {
-        // 9970 = 10 x 997: an "nc" star; its line comes before the refusal.
+        // 8973 and 9970 (9 and 10 x 997) are "nc" stars; the line comes
+        // before the refusal.
         std::string list, out, stc;
         for (int i = 1; i <= n; ++i) {
             bool is_odd = i % 997 == 0;

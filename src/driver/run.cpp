@@ -103,11 +103,12 @@ void read_star(const char* text, int len, StarRec& r) {
     guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
     // The position: read here while the writing half lags behind (more
-    // than half the ring waits for it), else left to it as text; the two
-    // halves then share the work whichever is slower on this machine. A
+    // than an eighth of the ring waits for it), else left to it as text;
+    // the two halves then share the work whichever is slower on this
+    // machine, and little is left for the writing half alone at the end. A
     // column's 20 characters from its start are readable (at most 20 tabs
     // precede them).
-    r.pos_read = ho_backlog() > ho_capacity() / 2;
+    r.pos_read = ho_backlog() > ho_capacity() / 8;
     if (r.pos_read) {
         r.fmt = "(d20.15)";
         if (!read_d(2, r.pos.xyz[0]) || !read_d(3, r.pos.xyz[1]) || !read_d(4, r.pos.xyz[2])) return;

@@ -205,6 +205,7 @@ namespace {
 // than the whole buffer keeps its first LINE_LEN characters in spare.
 // The buffer and the descriptor belong to whoever reads lines.
 constexpr std::size_t rcap = 1 << 20;
+constexpr std::size_t rstep = rcap / 4;
 char rbuf[rcap + LINE_SLACK];
 char spare[LINE_LEN + LINE_SLACK];
 std::size_t rpos = 0, rlen = 0;
@@ -227,7 +228,10 @@ void close_reader(bool ending) {
 int fill(int& err) {
     if (reof) return LR_END;
     for (;;) {
-        ssize_t n = ::read(rfd, rbuf + rlen, rcap - rlen);
+        // At most a quarter of the buffer at a time: a long read holds up
+        // whoever waits for the lines, and the buffer refills in steps.
+        std::size_t want = rcap - rlen < rstep ? rcap - rlen : rstep;
+        ssize_t n = ::read(rfd, rbuf + rlen, want);
         if (n > 0) {
             rlen += static_cast<std::size_t>(n);
             return LR_LINE;
