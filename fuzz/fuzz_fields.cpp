@@ -5,7 +5,9 @@
 // F20.10, D20.15, D20.10 (reals) and I1, I2 (integers). Each read must not
 // crash, and its decision (accepted or refused) and the value it gives must
 // agree with the plain decoding below, written straight from the rules of
-// the forms. A disagreement prints the field and traps.
+// the forms; the real reads in place (rd_d_text, rd_f_text, as the run reads
+// its columns) must agree with the reads of the field text. A disagreement
+// prints the field and traps.
 //
 // The reference decoder works on the field with its blanks removed (blanks
 // are ignored wherever they stand), cut at the first comma (a comma ends the
@@ -166,11 +168,33 @@ const double sentinel_d = 0x1.234p+5;
 const float sentinel_f = 0x1.234p+5f;
 const std::int32_t sentinel_i = 987654;
 
+// The field as the run gives it, in place: its characters up to the last
+// that is not a blank (the blanks after them implied), and also without its
+// leading blanks where 16 characters stay readable from its start.
+struct InPlace {
+    int first, len;
+};
+InPlace in_place(const char* f) {
+    int last = W;
+    while (last > 0 && f[last - 1] == ' ') --last;
+    int first = 0;
+    while (first < last && f[first] == ' ') ++first;
+    return InPlace{first, last - first};
+}
+
 void check_d(const char* form, const char* f, int d) {
     double lib = sentinel_d, ref = 0;
     bool lok = rd_d(f, W, d, lib);
     bool rok = ref_real(f, W, d, ref);
     if (lok != rok) disagree(form, f, lok, rok, "decision");
+    InPlace ip = in_place(f);
+    for (int from : {0, ip.first}) {
+        if (from > W - 16) continue;
+        double t = sentinel_d;
+        bool tok = rd_d_text(f + from, ip.first + ip.len - from, W, d, t);
+        if (tok != lok || (tok && !same_double(t, lib)) || (!tok && !same_double(t, sentinel_d)))
+            disagree(form, f, tok, lok, "rd_d_text against rd_d");
+    }
     if (!lok) {
         if (!same_double(lib, sentinel_d)) disagree(form, f, lok, rok, "refusal changed the value");
         return;
@@ -187,6 +211,14 @@ void check_f(const char* f) {
     bool lok = rd_f(f, W, 10, lib);
     bool rok = ref_real(f, W, 10, ref);
     if (lok != rok) disagree("f20.10", f, lok, rok, "decision");
+    InPlace ip = in_place(f);
+    for (int from : {0, ip.first}) {
+        if (from > W - 16) continue;
+        float t = sentinel_f;
+        bool tok = rd_f_text(f + from, ip.first + ip.len - from, W, 10, t);
+        if (tok != lok || (tok && !same_float(t, lib)) || (!tok && !same_float(t, sentinel_f)))
+            disagree("f20.10", f, tok, lok, "rd_f_text against rd_f");
+    }
     if (!lok) {
         if (!same_float(lib, sentinel_f)) disagree("f20.10", f, lok, rok, "refusal changed the value");
         return;
