@@ -124,6 +124,10 @@ void read_star(const char* text, int len, StarRec& r) {
 
 enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 
+// Both halves on the main thread, by turns: a read a signal interrupts
+// acts on it there and then.
+bool by_turns_mode = false;
+
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
 // may_block, the next line is not read yet.
@@ -131,9 +135,13 @@ Step read_step(bool may_block) {
     const char* text;
     int len, err = 0;
     int got;
-    do {
+    for (;;) {
         got = lr_take(text, len, err, may_block);
-    } while (got == LR_ERROR && err == EINTR);  // the writing half acts on signals
+        if (got != LR_ERROR || err != EINTR) break;
+        // On its own thread the reading half sees no signal; the writing
+        // half acts on them.
+        if (by_turns_mode) signals_poll();
+    }
     if (got == LR_WOULD_BLOCK) return STEP_WOULD_BLOCK;
     StarRec& r = ho_slot();
     if (got == LR_LINE) {
@@ -237,6 +245,7 @@ bool write_visible(bool wait) {
 // Both halves on this thread, by turns: read until the ring is full or the
 // next line must wait for input, then write what was read.
 void by_turns() {
+    by_turns_mode = true;
     for (;;) {
         Step s = ho_full() ? STEP_WOULD_BLOCK : read_step(false);
         if (s == STEP_WOULD_BLOCK) {
