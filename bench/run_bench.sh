@@ -6,8 +6,10 @@
 #
 # Builds orblenz (Release) and the member-list generator if needed, generates
 # one member list per size into a scratch directory (kept and reused by later
-# runs), converts each list RUNS times into a real catalogue and prints one
-# markdown table row per size: stars, median wall time, stars per second,
+# runs), converts each list RUNS times into a real catalogue (in rounds of
+# one run per size, so a drifting machine weighs on every size alike) and
+# prints one markdown table row per size: stars, median wall time, stars per
+# second,
 # the largest peak resident memory of the runs, the best wall time and the
 # median user + system CPU time (on a shared machine the best run and the CPU
 # time show the program, the median wall time shows the machine as well).
@@ -109,15 +111,19 @@ if ((generated)); then echo; fi
 
 median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 
-echo "| stars | median wall (s) | stars/s | peak RSS (KiB) | best wall (s) | median CPU (s) |"
-echo "|------:|----------------:|--------:|---------------:|--------------:|---------------:|"
 cd "$SCRATCH"
 for n in $SIZES; do
     b=$(base_of "$n")
     : >"$b.times"
     : >"$b.cpu"
-    rss_max=0
-    for ((r = 1; r <= RUNS; r++)); do
+    : >"$b.rssall"
+done
+
+# One run of every size per round, so that a machine whose speed drifts
+# (a shared host) weighs on every size alike.
+for ((r = 1; r <= RUNS; r++)); do
+    for n in $SIZES; do
+        b=$(base_of "$n")
         rm -f "$b.stc"
         set +e
         # shellcheck disable=SC2086
@@ -138,11 +144,18 @@ for n in $SIZES; do
             die "$b: $entries catalogue entries for $n stars of which ${dead:-0} dead"
 
         awk -v u="$usr" -v s="$sys" 'BEGIN {print u + s}' >>"$b.cpu"
-        if ((rss > rss_max)); then rss_max=$rss; fi
+        echo "$rss" >>"$b.rssall"
     done
+done
+
+echo "| stars | median wall (s) | stars/s | peak RSS (KiB) | best wall (s) | median CPU (s) |"
+echo "|------:|----------------:|--------:|---------------:|--------------:|---------------:|"
+for n in $SIZES; do
+    b=$(base_of "$n")
     med=$(median <"$b.times")
     best=$(sort -g "$b.times" | head -1)
     cpu=$(median <"$b.cpu")
+    rss_max=$(sort -g "$b.rssall" | tail -1)
     awk -v n="$n" -v t="$med" -v m="$rss_max" -v b="$best" -v c="$cpu" \
         'BEGIN {printf "| %d | %.3f | %.0f | %d | %.3f | %.2f |\n", n, t / 1e9, n / (t / 1e9), m, b / 1e9, c}'
 done
