@@ -140,10 +140,6 @@ inline std::uint64_t sep_bits(const char* p) {
 #endif
 }
 
-}  // namespace
-
-namespace {
-
 inline int popcount64(std::uint64_t x) {
 #if defined(__POPCNT__)
     return __builtin_popcountll(x);

@@ -54,6 +54,19 @@ inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; 
 
 constexpr std::uint64_t pow10_u64[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
+// The value of k digit characters (0 <= k <= 8) in the low bytes of x
+// (little-endian: the first character in the lowest byte); what lies above
+// them is ignored.
+inline std::uint64_t digits_value(std::uint64_t x, int k) {
+    // Each byte less '0'; a borrow from a byte above the digits stays above.
+    std::uint64_t d = x - 0x3030303030303030ULL;
+    // The k digits to the top, zeros (leading zeros) below them.
+    d = k > 0 ? d << (8 * (8 - k)) : 0;
+    d = d * 10 + (d >> 8);
+    return (((d & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((d >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
+}
+
 // Consume a run of digits at p into m (m = m x 10^k + digits), eight
 // characters at a time where eight can be loaded. Returns the new p.
 inline const char* digit_run(const char* p, const char* end, std::uint64_t& m) {
@@ -67,12 +80,7 @@ inline const char* digit_run(const char* p, const char* end, std::uint64_t& m) {
         std::uint64_t nz = (((bad & 0x7F7F7F7F7F7F7F7FULL) + 0x7F7F7F7F7F7F7F7FULL) | bad) & 0x8080808080808080ULL;
         int k = nz ? __builtin_ctzll(nz) / 8 : 8;  // digits at the front
         if (k == 0) return p;
-        std::uint64_t d = k == 8 ? t : t << (8 * (8 - k));  // leading zeros in front
-        // Eight digit bytes to their value: pairs, quads, then the whole.
-        d = d * 10 + (d >> 8);
-        d = (((d & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-             (((d >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
-        m = m * pow10_u64[k] + d;
+        m = m * pow10_u64[k] + digits_value(v, k);
         p += k;
         if (k < 8) return p;
     }
@@ -142,19 +150,6 @@ inline bool scan_run(const char* p, const char* end, int d, double& v) {
 }
 
 #if defined(__SSE2__)
-// The value of k digit characters (0 <= k <= 8) in the low bytes of x
-// (little-endian: the first character in the lowest byte); what lies above
-// them is ignored.
-inline std::uint64_t digits_value(std::uint64_t x, int k) {
-    // Each byte less '0'; a borrow from a byte above the digits stays above.
-    std::uint64_t d = x - 0x3030303030303030ULL;
-    // The k digits to the top, zeros (leading zeros) below them.
-    d = k > 0 ? d << (8 * (8 - k)) : 0;
-    d = d * 10 + (d >> 8);
-    return (((d & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-            (((d >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
-}
-
 // The same shape as scan_run, for a number of 1 to 16 characters at p with
 // 16 characters readable there, found from bit masks of the characters with
 // almost no branch on what they are: signs and lengths vary from star to
