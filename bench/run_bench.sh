@@ -46,7 +46,7 @@ for n in $SIZES; do [[ $n =~ ^[1-9][0-9]*$ ]] || die "bad size '$n'"; done
 
 # ---------------------------------------------------------------- build
 
-orblenz=$BUILD/src/driver/orblenz
+orblenz=$BUILD/orblenz
 if [[ ! -f $BUILD/CMakeCache.txt ]]; then
     cmake -S "$repo" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi

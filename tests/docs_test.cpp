@@ -36,7 +36,7 @@ TEST(Docs, ReadmeExampleIsRealOutput) {
     write_file(dir + "/trio.txt", read_file(src("examples/trio.txt")));
     RunResult r = run_orblenz(dir, {"trio", "T_", "132.825", "11.8", "2700"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, readme_block("$ cd examples && ../build/src/driver/orblenz trio T_ 132.825 11.8 2700"));
+    EXPECT_EQ(r.out, readme_block("$ cd examples && ../build/orblenz trio T_ 132.825 11.8 2700"));
     EXPECT_EQ(read_file(dir + "/trio.stc"), readme_block("and `trio.stc` holds:"));
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <random>
 #include <fcntl.h>
@@ -110,6 +112,62 @@ TEST(SplitLine, SameFieldsAsTheLineBuffer) {
             ASSERT_EQ(std::string(got, FIELD_LEN), std::string(f[i], FIELD_LEN))
                 << "line of " << n << " characters, column " << i + 1;
             for (int k = 0; k < c.len; ++k) ASSERT_TRUE(c.p[k] != ' ' && c.p[k] != '\t');
+        }
+        // A table's cut is the cut of the same characters with the
+        // separators at both ends removed and every run made one tab.
+        std::string clean;
+        for (int i = 0; i < n && i < LINE_LEN; ++i) {
+            bool sep = text[i] == ' ' || text[i] == '\t';
+            if (!sep) clean += text[i];
+            else if (!clean.empty() && clean.back() != '\t') clean += '\t';
+        }
+        int cols = clean.empty() ? 0 : 1 + static_cast<int>(std::count(clean.begin(), clean.end(), '\t'));
+        if (!clean.empty() && clean.back() == '\t') clean.pop_back(), --cols;
+        static char cplace[LINE_LEN + LINE_SLACK];
+        std::memset(cplace, 'x', sizeof cplace);
+        std::memcpy(cplace, clean.data(), clean.size());
+        LineCut tcut, ccut;
+        split_table(place, n, tcut);
+        split_line(cplace, static_cast<int>(clean.size()), ccut);
+        ASSERT_EQ(tcut.ncols, cols) << text;
+        for (int i = 1; i <= NCOLS; ++i) {
+            FieldSpan a = column(tcut, i), b = column(ccut, i);
+            ASSERT_EQ(std::string(a.p, a.len), std::string(b.p, b.len)) << "column " << i << " of " << text;
+        }
+    }
+}
+
+// The rules of a table's lines: runs of separators, the ends, comments.
+TEST(SplitTable, Rules) {
+    const std::string a510(510, 'a');
+    const struct {
+        std::string line;
+        bool skipped;
+        std::vector<std::string> columns;  // their field texts' characters
+    } cases[] = {
+        {"1.5\t2.5", false, {"1.5", "2.5"}},
+        {"  1.5\t\t 2.5  \t3 ", false, {"1.5", "2.5", "3"}},
+        {"\t\t1.5", false, {"1.5"}},
+        {"1.5 #x", false, {"1.5", "#x"}},
+        {"# mass x y z", true, {"#", "mass", "x", "y", "z"}},
+        {" \t # indented", true, {"#", "indented"}},
+        {"", true, {}},
+        {" \t  \t", true, {}},
+        // Cut at 512 characters: the column there ends with the line.
+        {a510 + " bcdef", false, {a510.substr(0, FIELD_LEN), "b"}},
+    };
+    static char place[2 * LINE_LEN + LINE_SLACK];
+    for (auto& c : cases) {
+        std::memset(place, 'x', sizeof place);
+        std::memcpy(place, c.line.data(), c.line.size());
+        LineCut cut;
+        split_table(place, static_cast<int>(c.line.size()), cut);
+        EXPECT_EQ(table_skips(cut), c.skipped) << c.line;
+        EXPECT_EQ(cut.ncols, static_cast<int>(c.columns.size())) << c.line;
+        for (int i = 1; i <= NCOLS; ++i) {
+            FieldSpan f = column(cut, i);
+            std::string want = i <= static_cast<int>(c.columns.size()) ? c.columns[i - 1] : "";
+            EXPECT_EQ(std::string(f.p, f.len), want) << c.line << ", column " << i;
         }
     }
 }

@@ -5,9 +5,70 @@
 #include "input.h"
 #include "textio.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
+
+#ifndef ORBLENZ_VERSION
+#error "the build defines ORBLENZ_VERSION"
+#endif
 
 namespace {
+
+const char help_text[] =
+    "Usage: orblenz [--table] <base> <prefix> <RA> <Dec> <Distance>\n"
+    "       orblenz --check [--table] <base>\n"
+    "\n"
+    "Converts the member list of a simulated star cluster, <base>.txt (one star\n"
+    "per line), into the star catalogue <base>.stc that a 3D planetarium such as\n"
+    "Celestia loads, and prints a report of the evolution types, the mass range\n"
+    "and the spectral types.\n"
+    "\n"
+    "Arguments:\n"
+    "  base      the list is <base>.txt, the catalogue <base>.stc (at most 20\n"
+    "            characters of it are used)\n"
+    "  prefix    star names are the prefix and the entry number: M67_000001\n"
+    "  RA Dec    right ascension and declination of the cluster centre, degrees\n"
+    "  Distance  distance of the cluster centre, light-years\n"
+    "\n"
+    "Options:\n"
+    "  --check    check <base>.txt for lines the conversion would read otherwise\n"
+    "             than meant (numbers without a decimal point, empty columns, cut\n"
+    "             fields, ...); one finding per line, no file written\n"
+    "  --table    read the list as a cluster generator's table: lines beginning\n"
+    "             with # are comments, any run of blanks and tabs separates columns\n"
+    "  -h, --help print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "  --         end of the options (for a base name beginning with -)\n"
+    "\n"
+    "Exit status: 0 success; 1 interrupted; 2 usage error; 134 the fatal report\n"
+    "(a list or catalogue that cannot be read or written, a column that is not a\n"
+    "number). With --check: 0 nothing found, 1 findings, 2 usage error or a list\n"
+    "that cannot be read.\n"
+    "\n"
+    "More: the manual page (man orblenz) and the README (README.md beside the\n"
+    "sources, share/doc/orblenz/README.md where orblenz is installed).\n";
+
+// "orblenz: " and the message on standard error, then exit status 2.
+[[noreturn]] void usage_error(const char* msg) {
+    out_flush();
+    char line[512];
+    int n = std::snprintf(line, sizeof line, "orblenz: %s\n", msg);
+    if (n > static_cast<int>(sizeof line) - 1) n = sizeof line - 1;
+    if (::write(2, line, static_cast<std::size_t>(n)) < 0) {
+        // Nowhere to say it; the status tells.
+    }
+    std::exit(2);
+}
+
+// Text printed on request: standard output, exit status 0 (or the fatal
+// "write" report when standard output cannot take it).
+[[noreturn]] void print_and_exit(const char* text) {
+    out_write(text, std::strlen(text));
+    out_flush();
+    std::exit(0);
+}
 
 int kept_argc = 0;
 char** kept_argv = nullptr;
@@ -39,6 +100,37 @@ bool all_blank(const ArgText& s) {
 }
 
 }  // namespace
+
+Settings parse_command_line(int argc, char** argv) {
+    Settings s;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const char* a = argv[i];
+        // The first argument that is no option ends them; "-" alone is no option.
+        if (a[0] != '-' || a[1] == '\0') break;
+        if (std::strcmp(a, "--") == 0) {
+            ++i;
+            break;
+        }
+        if (std::strcmp(a, "--check") == 0) s.check = true;
+        else if (std::strcmp(a, "--table") == 0) s.table = true;
+        else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) print_and_exit(help_text);
+        else if (std::strcmp(a, "--version") == 0) print_and_exit("orblenz " ORBLENZ_VERSION "\n");
+        else {
+            char msg[320];
+            std::snprintf(msg, sizeof msg, "unknown option '%.256s' (orblenz --help lists the options)", a);
+            usage_error(msg);
+        }
+    }
+    // get_args counts the arguments after the options from 1.
+    keep_args(argc - i + 1, argv + i - 1);
+    return s;
+}
+
+void get_base(ArgText& base) {
+    get_arg(1, base);
+    if (all_blank(base)) usage_error("--check needs the base name of the list: orblenz --check <base>");
+}
 
 void keep_args(int argc, char** argv) {
     kept_argc = argc;

@@ -5,18 +5,33 @@
 // the two-line usage message (exit status 2) when one is missing or blank;
 // `fix_float` gives a number without a decimal point one ("45" -> "45.0").
 // `conversion_run` makes the one pass over <base>.txt and never returns.
+//
+// Options come before the arguments: --check, --table, --help (-h),
+// --version, and -- to end them.
 #pragma once
 
 #include <cstdint>
 
 using ArgText = char[20];
 
-// Keep the argument vector for get_args.
+// What the options ask for.
+struct Settings {
+    bool check = false;  // check <base>.txt for traps; write no file
+    bool table = false;  // the list is a cluster generator's table
+};
+
+// Read the options and keep the arguments after them for get_args. --help
+// and --version print their text and end the process with status 0; an
+// unknown option is a usage error (a line naming it, status 2).
+Settings parse_command_line(int argc, char** argv);
+// Keep the argument vector (the program name first) for get_args.
 void keep_args(int argc, char** argv);
+// The base name alone, for --check: a usage error when it is missing.
+void get_base(ArgText& base);
 void get_args(ArgText& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext);
 void fix_float(ArgText& s);
 
-[[noreturn]] void conversion_run();
+[[noreturn]] void conversion_run(const Settings& settings);
 
 // ---------------------------------------------------------------- hand-off
 //

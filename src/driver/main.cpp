@@ -1,12 +1,22 @@
 // orblenz: star cluster member list to star catalogue.
-//   orblenz <base> <prefix> <RA> <Dec> <Distance>
-// reads <base>.txt, writes <base>.stc and prints the report.
+//   orblenz [--table] <base> <prefix> <RA> <Dec> <Distance>
+// reads <base>.txt, writes <base>.stc and prints the report;
+//   orblenz --check [--table] <base>
+// reports the lines of <base>.txt the conversion would read otherwise than meant.
 
+#include "check.h"
 #include "driver.h"
 #include "textio.h"
 
+#include <cstdlib>
+
 int main(int argc, char** argv) {
-    keep_args(argc, argv);
+    Settings settings = parse_command_line(argc, argv);
     signals_install();
-    conversion_run();
+    if (settings.check) {
+        ArgText base;
+        get_base(base);
+        std::exit(check_list(base, settings.table));
+    }
+    conversion_run(settings);
 }

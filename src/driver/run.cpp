@@ -64,13 +64,12 @@ inline bool read_d(int c, double& v) {
     return rd_d_text(s.p, s.len, FIELD_LEN, 15, v);
 }
 
-// One line into its record: a star, or the refusal that ends the run.
-void read_star(const char* text, int len, StarRec& r) {
+// One star's line, cut into its columns, into its record: a star, or the
+// refusal that ends the run.
+void read_star(StarRec& r) {
     ++nstar;
     r.nc = 0;
     r.kind = REC_FMT;
-    // The line is cut where fixtab would put its tabs, without copying.
-    split_line(text, len, cut);
 
     float mass = 0;
     r.fmt = "(f20.10)";
@@ -127,6 +126,8 @@ enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 // Both halves on the main thread, by turns: a read a signal interrupts
 // acts on it there and then.
 bool by_turns_mode = false;
+// The list is a cluster generator's table (--table).
+bool table_layout = false;
 
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
@@ -137,6 +138,18 @@ Step read_step(bool may_block) {
     int got;
     for (;;) {
         got = lr_take(text, len, err, may_block);
+        if (got == LR_LINE) {
+            // The line is cut in place, without copying: where fixtab would
+            // put its tabs, or at the runs of separators of a table, whose
+            // blank and comment lines hold no star.
+            if (!table_layout) {
+                split_line(text, len, cut);
+                break;
+            }
+            split_table(text, len, cut);
+            if (!table_skips(cut)) break;
+            continue;
+        }
         if (got != LR_ERROR || err != EINTR) break;
         // On its own thread the reading half sees no signal; the writing
         // half acts on them.
@@ -145,7 +158,7 @@ Step read_step(bool may_block) {
     if (got == LR_WOULD_BLOCK) return STEP_WOULD_BLOCK;
     StarRec& r = ho_slot();
     if (got == LR_LINE) {
-        read_star(text, len, r);
+        read_star(r);
     } else {
         r.nc = 0;
         r.kind = got == LR_END ? REC_END : REC_READ;
@@ -261,8 +274,9 @@ void by_turns() {
 
 }  // namespace
 
-void conversion_run() {
+void conversion_run(const Settings& settings) {
     get_args(base, prefix, ratext, dectext, disttext);
+    table_layout = settings.table;
 
     char listname[FIELD_LEN + 5];
     int n = str_len(base, FIELD_LEN);

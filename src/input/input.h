@@ -38,6 +38,12 @@ void extr_tab_fields(const LineBuf& line, FieldTable& fields);
 // characters at p, then blanks; the characters there are never blanks or
 // tabs. LINE_SLACK bytes after p + min(n, LINE_LEN) must be readable; the
 // reader guarantees it.
+//
+// split_table cuts the same first LINE_LEN characters as a cluster
+// generator's table: any run of blanks and tabs separates two columns, and
+// separators at the start or the end of the line separate nothing. Its
+// columns are those split_line gives for the line with its leading and
+// trailing separators removed and every run made one tab.
 enum : int { LINE_SLACK = 64, NCOLS = 20 };
 struct FieldSpan {
     const char* p;
@@ -45,14 +51,22 @@ struct FieldSpan {
 };
 struct LineCut {
     const char* p;
-    int ends[NCOLS + 1 + 8];  // ends[i]: where column i ends (its tab); ends[0] = -1; then room
+    int starts[NCOLS + 1 + 8];  // starts[i]: where column i (1..20) begins; then room
+    int ends[NCOLS + 1 + 8];    // ends[i]: where it ends (its separator); then room
+    int ncols;                // the columns of the line (within its first LINE_LEN characters)
 };
 void split_line(const char* p, int n, LineCut& cut);
+void split_table(const char* p, int n, LineCut& cut);
+// A line of a table that holds no star: blank, or a comment (its first
+// character that is not a separator is "#").
+inline bool table_skips(const LineCut& cut) { return cut.ncols == 0 || cut.p[cut.starts[1]] == '#'; }
 inline FieldSpan column(const LineCut& cut, int i) {
-    int start = cut.ends[i - 1] + 1;
+    int start = cut.starts[i];
     int len = cut.ends[i] - start;
     return FieldSpan{cut.p + start, len < FIELD_LEN ? len : FIELD_LEN};
 }
+// The characters column i holds in the line, beyond FIELD_LEN too.
+inline int column_chars(const LineCut& cut, int i) { return cut.ends[i] - cut.starts[i]; }
 // The field text of a column: its characters, then blanks to FIELD_LEN.
 void span_text(const FieldSpan& s, char* out);
 
@@ -63,6 +77,8 @@ void span_text(const FieldSpan& s, char* out);
 // A failed read is the fatal "read" report; an interrupted read acts on the
 // pending signal.
 void lr_open(const char* name);
+// The same open without a report: 0, or the reason it failed.
+int lr_try_open(const char* name);
 bool lr_next(LineBuf& line);
 // The next line in place: n characters at p (n may exceed LINE_LEN), valid
 // until the next call, with LINE_SLACK readable bytes after
@@ -71,7 +87,8 @@ bool lr_next_span(const char*& p, int& n);
 void lr_close();
 // The reader's core, which sets no I/O state and makes no report, for a
 // reader working beside the rest of the run: the next line in place as
-// lr_next_span gives it (LR_LINE), LR_END at end of input, LR_ERROR with the
+// lr_next_span gives it (LR_LINE; a line longer than the whole buffer
+// comes as its first LINE_LEN characters with n = LINE_LEN + 1), LR_END at end of input, LR_ERROR with the
 // reason in err when a read failed (EINTR when a signal interrupted it; the
 // call may be made again), or, unless may_block, LR_WOULD_BLOCK when no
 // complete line is buffered and more must be read.

@@ -151,32 +151,45 @@ inline int popcount64(std::uint64_t x) {
 #endif
 }
 
+// The positions of the set bits of m (count of them, count > 0) into out,
+// eight at a time whether or not there are eight: how many a block of the
+// line holds varies from line to line, and a loop that stops at each one
+// would mispredict its end. out has room for count rounded up to eight.
+inline void put_bits(std::uint64_t m, int count, int base, int* out) {
+    for (int k = 0; k < count; k += 8) {
+        for (int j = 0; j < 8; ++j) {
+            out[k + j] = base + __builtin_ctzll(m | (std::uint64_t{1} << 63));
+            m &= m - 1;
+        }
+    }
+}
+
+// The separators of the 64 characters from p + base, with every position
+// from nl on (the blanks that fill up the buffer) a separator too.
+inline std::uint64_t line_sep_bits(const char* p, int base, int nl) {
+    std::uint64_t m = sep_bits(p + base);
+    const int left = nl - base;
+    return m | ((~std::uint64_t{0} << (left & 63)) & (std::uint64_t{0} - static_cast<std::uint64_t>(left < 64)));
+}
+
 }  // namespace
 
 void split_line(const char* p, int n, LineCut& cut) {
     // The line buffer holds the first min(n, LINE_LEN) characters, then
     // blanks: every position from there to LINE_LEN is a tab after fixtab.
     const int nl = n < LINE_LEN ? n : LINE_LEN;
-    // The positions of the tabs, eight at a time whether or not there are
-    // eight: how many a block of the line holds varies from line to line,
-    // and a loop that stops at each one would mispredict its end.
     int* tabs = cut.ends + 1;
     int nt = 0;
+    int seps = 0;  // separators within the line
     int base = 0;
-    for (; base < nl && nt < NCOLS; base += 64) {
-        std::uint64_t m = sep_bits(p + base);
-        // The blanks after the line, in the last block.
+    for (; base < nl; base += 64) {
+        std::uint64_t m = line_sep_bits(p, base, nl);
         const int left = nl - base;
-        m |= (~std::uint64_t{0} << (left & 63)) & (std::uint64_t{0} - static_cast<std::uint64_t>(left < 64));
+        seps += popcount64(left < 64 ? m & ((std::uint64_t{1} << left) - 1) : m);
+        if (nt == NCOLS) continue;
         int count = popcount64(m);
         if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
-        int* out = tabs + nt;
-        for (int k = 0; k < count; k += 8) {
-            for (int j = 0; j < 8; ++j) {
-                out[k + j] = base + __builtin_ctzll(m | (std::uint64_t{1} << 63));
-                m &= m - 1;
-            }
-        }
+        put_bits(m, count, base, tabs + nt);
         nt += count;
     }
     // Past the last block scanned, every position of the buffer is a tab.
@@ -184,6 +197,41 @@ void split_line(const char* p, int n, LineCut& cut) {
     // Without 20 tabs in the buffer the last columns are empty.
     for (int i = nt; i < NCOLS; ++i) tabs[i] = (i > 0 ? tabs[i - 1] : -1) + 1;
     cut.ends[0] = -1;
+    for (int i = 1; i <= NCOLS; ++i) cut.starts[i] = cut.ends[i - 1] + 1;
+    cut.ncols = seps + 1;
+    cut.p = p;
+}
+
+void split_table(const char* p, int n, LineCut& cut) {
+    const int nl = n < LINE_LEN ? n : LINE_LEN;
+    int* starts = cut.starts + 1;
+    int* ends = cut.ends + 1;
+    int ns = 0, ne = 0, cols = 0;
+    // A column begins at a character that is no separator after one that
+    // is (the line counts as beginning after a separator), and ends at a
+    // separator after a character that is none.
+    std::uint64_t before = 1;
+    for (int base = 0; base < nl; base += 64) {
+        const std::uint64_t m = line_sep_bits(p, base, nl);
+        const std::uint64_t prev = (m << 1) | before;
+        const std::uint64_t s = ~m & prev, e = m & ~prev;
+        before = m >> 63;
+        int cs = popcount64(s);
+        cols += cs;
+        if (cs > NCOLS - ns) cs = NCOLS - ns;
+        put_bits(s, cs, base, starts + ns);
+        ns += cs;
+        int ce = popcount64(e);
+        if (ce > NCOLS - ne) ce = NCOLS - ne;
+        put_bits(e, ce, base, ends + ne);
+        ne += ce;
+    }
+    // A column that runs to the end of the line (a line of 64 x k
+    // characters, or one cut at LINE_LEN) ends there; missing columns are
+    // empty, at the end of the line.
+    if (ne < ns) ends[ne++] = nl;
+    for (; ns < NCOLS; ++ns, ++ne) starts[ns] = ends[ne] = nl;
+    cut.ncols = cols;
     cut.p = p;
 }
 
@@ -250,14 +298,18 @@ void lr_attach_fd(int fd, const char* name) {
     unit_open(UNIT_LIST, name, UnitCloser{close_reader, nullptr});
 }
 
-void lr_open(const char* name) {
+int lr_try_open(const char* name) {
     int fd = ::open(name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
+    if (fd < 0) return errno;
+    lr_attach_fd(fd, name);
+    return 0;
+}
+
+void lr_open(const char* name) {
+    if (int err = lr_try_open(name)) {
         unit_open_failed(UNIT_LIST, name);
         io_fatal_errno("open", err);
     }
-    lr_attach_fd(fd, name);
 }
 
 namespace {
@@ -279,7 +331,8 @@ int pass_over(const char*& p, int& n, int& err) {
     }
     skipping = false;
     p = spare;
-    n = LINE_LEN;
+    n = LINE_LEN + 1;  // longer than the buffer holds: its first LINE_LEN characters
+    spare[LINE_LEN] = '\0';
     return LR_LINE;
 }
 

@@ -156,7 +156,9 @@ inline bool scan_run(const char* p, const char* end, int d, double& v) {
 // star, and a mispredicted branch costs more than the whole conversion. At
 // most eight digits before the point and eight after it, at most four in
 // the exponent; false for anything else, which scan_run then reads.
-__attribute__((always_inline)) inline bool scan_fast(const char* p, int len, int d, double& v) {
+// When point is given, it is told whether the number has a decimal point.
+__attribute__((always_inline)) inline bool scan_fast(const char* p, int len, int d, double& v,
+                                                     bool* point = nullptr) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     // The 16 characters as one integer, to take windows of eight from.
     __extension__ typedef unsigned __int128 u128;
@@ -201,6 +203,7 @@ __attribute__((always_inline)) inline bool scan_fast(const char* p, int len, int
     const long eflip = -static_cast<long>(eneg & has_exp);  // all ones for a negative exponent
     e = (e ^ eflip) - eflip;
     if (!ok) return false;
+    if (point) *point = mdot != 0;
     const long e10 = e - (mdot ? n2 : d);
     if (m > (std::uint64_t{1} << 53) || e10 < -22 || e10 > 22) return false;
     double x = static_cast<double>(m);
@@ -245,36 +248,40 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
     return scan_run(f + first, f + last + 1, d, v);
 }
 
-// The field's value: sign, digit string, point position and exponent, then
-// the nearest double. Returns false when the field breaks the form.
-bool scan_real(const char* f, int w, int d, double& v) {
-    if (scan_plain(f, w, d, v)) return true;
-    char digits[24];       // significant digits (a 20-character field has at most 20)
-    int nd = 0;            // digits kept (leading zeros dropped)
-    std::uint64_t m = 0;   // their value while it fits (nd <= 19)
-    bool neg = false, seen_point = false;
-    int i = 0;
+// A real field as the full rules read it: sign, significant digits, point
+// and exponent.
+struct Parts {
+    char digits[24];      // significant digits (a 20-character field has at most 20)
+    int nd = 0;           // digits kept (leading zeros dropped)
+    std::uint64_t m = 0;  // their value while it fits (nd <= 19)
+    bool neg = false;
+    bool point = false;   // a decimal point stands before the exponent or comma
+    int frac = 0;         // digits after the point, leading zeros included
+    long exp = 0;
+};
 
+// The full rules over the w characters at f; false when the field breaks them.
+bool scan_parts(const char* f, int w, Parts& s) {
+    int i = 0;
     while (i < w && f[i] == ' ') ++i;  // leading blanks, then the sign
     if (i < w && (f[i] == '+' || f[i] == '-')) {
-        neg = f[i] == '-';
+        s.neg = f[i] == '-';
         ++i;
     }
-    int frac_digits = 0;  // digits after the point, leading zeros included
     bool has_exp = false;
     for (; i < w; ++i) {  // mantissa
         char c = f[i];
         if (c >= '0' && c <= '9') {
-            if (seen_point) ++frac_digits;
-            if (nd == 0 && c == '0') continue;  // leading zero
-            digits[nd++] = c;
-            m = m * 10 + static_cast<unsigned>(c - '0');
+            if (s.point) ++s.frac;
+            if (s.nd == 0 && c == '0') continue;  // leading zero
+            s.digits[s.nd++] = c;
+            s.m = s.m * 10 + static_cast<unsigned>(c - '0');
             continue;
         }
         if (c == ' ') continue;
         if (c == '.') {
-            if (seen_point) return false;
-            seen_point = true;
+            if (s.point) return false;
+            s.point = true;
             continue;
         }
         if (c == ',') break;
@@ -284,7 +291,6 @@ bool scan_real(const char* f, int w, int d, double& v) {
         }
         return false;
     }
-    long exp = 0;
     if (has_exp) {
         char c = f[i++];
         bool eneg = c == '-';
@@ -297,7 +303,7 @@ bool scan_real(const char* f, int w, int d, double& v) {
             char e = f[i];
             if (e >= '0' && e <= '9') {
                 edigit = true;
-                if (exp < exp_limit) exp = exp * 10 + (e - '0');
+                if (s.exp < exp_limit) s.exp = s.exp * 10 + (e - '0');
                 continue;
             }
             if (e == ' ') continue;
@@ -305,16 +311,27 @@ bool scan_real(const char* f, int w, int d, double& v) {
             return false;
         }
         if (!edigit) return false;
-        if (eneg) exp = -exp;
+        if (eneg) s.exp = -s.exp;
     }
-    if (nd == 0) {
-        v = neg ? -0.0 : 0.0;
-        return true;
-    }
-    // Without a point the last d digits are the fraction.
-    long e10 = exp - (seen_point ? frac_digits : d);
-    double x = to_double(digits, nd, m, e10);
-    v = neg ? -x : x;
+    return true;
+}
+
+// The nearest double to the parts; without a point the last d digits are
+// the fraction.
+double parts_value(const Parts& s, int d) {
+    if (s.nd == 0) return s.neg ? -0.0 : 0.0;
+    long e10 = s.exp - (s.point ? s.frac : d);
+    double x = to_double(s.digits, s.nd, s.m, e10);
+    return s.neg ? -x : x;
+}
+
+// The field's value: sign, digit string, point position and exponent, then
+// the nearest double. Returns false when the field breaks the form.
+bool scan_real(const char* f, int w, int d, double& v) {
+    if (scan_plain(f, w, d, v)) return true;
+    Parts s;
+    if (!scan_parts(f, w, s)) return false;
+    v = parts_value(s, d);
     return true;
 }
 
@@ -393,5 +410,31 @@ bool rd_i(const char* f, int w, std::int32_t& v) {
     if (neg) x = -x;
     if (x > std::numeric_limits<std::int32_t>::max() || x < std::numeric_limits<std::int32_t>::min()) return false;
     v = static_cast<std::int32_t>(x);
+    return true;
+}
+
+bool rd_shape(const char* p, int len, int w, int d, double& v, RealShape& shape) {
+    if (len == 0) {
+        v = 0.0;
+        shape = RealShape{false, false};
+        return true;
+    }
+#if defined(__SSE2__)
+    // The common shape at once; its values are never zero by underflow.
+    if (len <= 16 && scan_fast(p, len, d, v, &shape.point)) {
+        shape.nonzero = v != 0.0;
+        return true;
+    }
+#endif
+    char f[64];
+    if (w > static_cast<int>(sizeof f)) w = sizeof f;
+    if (len > w) len = w;
+    std::memcpy(f, p, static_cast<std::size_t>(len));
+    std::memset(f + len, ' ', static_cast<std::size_t>(w - len));
+    Parts s;
+    if (!scan_parts(f, w, s)) return false;
+    v = parts_value(s, d);
+    shape.point = s.point;
+    shape.nonzero = s.nd > 0;
     return true;
 }

@@ -138,6 +138,14 @@ bool rd_f(const char* f, int w, int d, float& v);
 // At least 16 characters must be readable at p, whatever len is.
 bool rd_d_text(const char* p, int len, int w, int d, double& v);
 bool rd_f_text(const char* p, int len, int w, int d, float& v);
+// What a real field holds besides its value, for the check of a list: the
+// same reading (the full rules) as rd_d_text, also telling whether a decimal
+// point stands in the number and whether it has a digit other than zero.
+struct RealShape {
+    bool point;
+    bool nonzero;
+};
+bool rd_shape(const char* p, int len, int w, int d, double& v, RealShape& shape);
 // Integers (Iw): leading blanks, optional sign, digits with blanks ignored,
 // a comma ends the field; blanks or a sign alone read as 0.
 bool rd_i(const char* f, int w, std::int32_t& v);

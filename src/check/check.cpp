@@ -1,0 +1,334 @@
+// The check of a member list: every line through the conversion's reader,
+// splitting and column reads, in the conversion's order, with a finding
+// wherever what is read differs from what the list most likely means.
+
+#include "check.h"
+
+#include "classify.h"
+#include "input.h"
+#include "textio.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The kinds of finding, in the order the summary names them.
+enum Kind {
+    K_REFUSED,    // error: a field the conversion refuses
+    K_CUT_OFF,    // error: the list ends inside its last line
+    K_NO_POINT,
+    K_EMPTY,
+    K_NCOLS,
+    K_LONG_FIELD,
+    K_LONG_LINE,
+    K_TYPE_LEN,
+    K_TYPE_RANGE,
+    K_NOT_FINITE,
+    K_NO_TEMP,
+    K_CR,
+    K_BYTE,
+    NKINDS
+};
+constexpr int first_warning = K_NO_POINT;
+const char* const kind_names[NKINDS] = {
+    "field not read",          "list cut off",        "no decimal point", "empty column",
+    "column count",            "field cut",           "line cut",         "evolution type not read",
+    "unknown evolution type",  "not finite",          "no temperature",   "carriage return",
+    "byte not printable",
+};
+constexpr long shown_per_kind = 10;
+
+long counts[NKINDS];
+char listname[FIELD_LEN + 5];
+long lineno = 0;
+
+// What the columns the conversion reads hold, and the form each is read with.
+const char* quantity(int c) {
+    switch (c) {
+        case 1: return "mass";
+        case 2: return "x";
+        case 3: return "y";
+        case 4: return "z";
+        case 9: return "evolution type";
+        case 12: return "radius, not used";
+        case 13: return "luminosity";
+        case 16: return "absolute magnitude";
+        default: return "temperature";
+    }
+}
+
+void put(const char* s) { out_write(s, std::strlen(s)); }
+
+// One finding: "<list>:LINE:CHAR: warning: <text>" (CHAR 1-based).
+void finding(Kind k, long col, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+void finding(Kind k, long col, const char* fmt, ...) {
+    if (++counts[k] > shown_per_kind) return;
+    char text[1024];
+    int n = std::snprintf(text, sizeof text, "%s:%ld:%ld: %s: ", listname, lineno, col,
+                          k < first_warning ? "error" : "warning");
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text + n, sizeof text - static_cast<std::size_t>(n), fmt, ap);
+    va_end(ap);
+    put(text);
+    put("\n");
+}
+
+// A field's characters for a message, quoted, at most 40 of them, with
+// bytes that are not printable written as \xHH. Two at a time can be in use.
+const char* quoted(const char* p, int len) {
+    static char texts[2][4 * 40 + 8];
+    static int which = 0;
+    char* q = texts[which ^= 1];
+    int n = 0;
+    q[n++] = '"';
+    for (int i = 0; i < len && i < 40; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c < 32 || c >= 127 || c == '"' || c == '\\')
+            n += std::snprintf(q + n, sizeof texts[0] - static_cast<std::size_t>(n), "\\x%02X", c);
+        else
+            q[n++] = static_cast<char>(c);
+    }
+    if (len > 40) {
+        std::memcpy(q + n, "...", 3);
+        n += 3;
+    }
+    q[n++] = '"';
+    q[n] = '\0';
+    return q;
+}
+
+// The first byte of the line's first nl characters outside printable ASCII
+// (a tab is a separator; a carriage return at the end has a finding of its
+// own); -1 when there is none.
+int first_odd_byte(const char* p, int nl) {
+    int i = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time: a byte below the blank (bytes from 128 on count as
+    // negative) other than the tab, or DEL.
+    const __m128i blank = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), del = _mm_set1_epi8(127);
+    for (; i + 16 <= nl; i += 16) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        __m128i odd = _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(b, tab), _mm_cmplt_epi8(b, blank)),
+                                   _mm_cmpeq_epi8(b, del));
+        if (int m = _mm_movemask_epi8(odd)) return i + __builtin_ctz(static_cast<unsigned>(m));
+    }
+#endif
+    for (; i < nl; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if ((c < 32 && c != '\t') || c >= 127) return i;
+    }
+    return -1;
+}
+
+// The state the conversion carries from star to star.
+int first_ncols = -1;        // the first star line's column count
+std::int32_t ktype = 0;      // the type kept for a column 9 that cannot be read
+long stars = 0;
+long lines_with_empty = 0;   // star lines holding an empty column among 1 to 19
+bool first_line_comment = false;
+
+// A real column under its form (d implied decimals, float or double as the
+// conversion reads it): findings for a cut, a refusal, a missing point or a
+// value that is not finite; false when refused.
+bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
+    FieldSpan s = column(cut, c);
+    const long at = cut.starts[c] + 1;
+    const int chars = column_chars(cut, c);
+    if (chars > FIELD_LEN)
+        finding(K_LONG_FIELD, at, "column %d (%s) %s has %d characters: only the first %d are read, %s", c,
+                quantity(c), quoted(s.p, chars), chars, FIELD_LEN, quoted(s.p, s.len));
+    RealShape shape{false, false};
+    if (!rd_shape(s.p, s.len, FIELD_LEN, d, v, shape)) {
+        finding(K_REFUSED, at, "column %d (%s) %s is not a number under the form (%s): the conversion stops here with the \"fmt\" report",
+                c, quantity(c), quoted(s.p, s.len), d == 10 ? "f20.10" : "d20.15");
+        return false;
+    }
+    if (single) v = static_cast<float>(v);
+    if (!std::isfinite(v))
+        finding(K_NOT_FINITE, at, "column %d (%s) %s reads as %s", c, quantity(c), quoted(s.p, s.len),
+                std::isnan(v) ? "not a number" : v < 0 ? "minus infinity" : "infinity");
+    else if (!shape.point && shape.nonzero)
+        finding(K_NO_POINT, at, "column %d (%s) %s has no decimal point: read as %G", c, quantity(c),
+                quoted(s.p, s.len), v);
+    return true;
+}
+
+// One star's line (nl characters of it in the buffer): its columns in the
+// order the conversion reads them.
+void check_star(const LineCut& cut, int nl, bool table) {
+    ++stars;
+    if (first_ncols < 0) first_ncols = cut.ncols;
+    else if (cut.ncols != first_ncols)
+        finding(K_NCOLS, 1, "the line has %d columns, the first line %d", cut.ncols, first_ncols);
+
+    // An empty column among 1 to 19 within the line (two separators in a
+    // row, or one at the start): the columns after it move one place on.
+    // A table's runs of separators hold none.
+    for (int c = 1; !table && c < NCOLS; ++c) {
+        if (column_chars(cut, c) != 0 || cut.ends[c] >= nl) continue;
+        ++lines_with_empty;
+        finding(K_EMPTY, cut.starts[c] + 1, "column %d is empty (%s): every later column moves one place on", c,
+                c == 1 ? "the line begins with a separator" : "two separators in a row");
+        break;
+    }
+
+    double v;
+    bool ok = real_column(cut, 1, 10, true, v);
+    const float mass = static_cast<float>(v);
+
+    FieldSpan c9 = column(cut, 9);
+    const int nc = c9.len > 0 ? c9.len : 1;
+    const long at9 = cut.starts[9] + 1;
+    if (nc == 1 || nc == 2) {
+        std::int32_t k = ktype;
+        if (!rd_i(c9.len > 0 ? c9.p : " ", nc, k)) {
+            ok = false;
+            finding(K_REFUSED, at9, "column 9 (evolution type) %s is not a number under the form (i%d): the conversion stops here with the \"fmt\" report",
+                    quoted(c9.p, c9.len), nc);
+        } else {
+            ktype = k;
+            if (k < 0 || k > 15)
+                finding(K_TYPE_RANGE, at9, "column 9 (evolution type) %s is not one of the types 0 to 15", quoted(c9.p, c9.len));
+        }
+    } else {
+        // As the conversion: the type of the star before, when it is one of 0 to 20.
+        if (ktype < 0 || ktype > 20) ktype = 0;
+        finding(K_TYPE_LEN, at9, "column 9 (evolution type) %s is not one or two characters: the type of the star before (%d) is used",
+                quoted(c9.p, column_chars(cut, 9)), ktype);
+    }
+
+    double col12, lum, mag, temp;
+    ok &= real_column(cut, 12, 10, true, col12);
+    ok &= real_column(cut, 13, 10, true, lum);
+    ok &= real_column(cut, 16, 10, true, mag);
+    const bool temp_ok = real_column(cut, 19, 10, true, temp);
+    if (ok && temp_ok) {
+        float fl = static_cast<float>(lum), fm = static_cast<float>(mag), f12 = static_cast<float>(col12),
+              ft = static_cast<float>(temp);
+        char code[6];
+        std::int32_t nstar = static_cast<std::int32_t>(stars);
+        guess_type(nstar, mass, fl, fm, f12, ft, ktype, code);
+        // A shining star of a type that takes its class from the temperature,
+        // without a temperature to take it from.
+        if (ktype <= 9 && std::memcmp(code, "????", 4) == 0) {
+            FieldSpan t = column(cut, 19);
+            finding(K_NO_TEMP, cut.starts[19] + 1, "column 19 (temperature) %s%s: the star, which shines, gets the code ????",
+                    t.len ? quoted(t.p, t.len) : "is empty", t.len ? " is 0 K or below" : ", read as 0 K");
+        }
+    }
+    for (int c = 2; c <= 4; ++c) real_column(cut, c, 15, false, v);
+}
+
+// "orblenz: <what> <list>: <reason>" on standard error.
+int cannot(const char* what, int err) {
+    out_flush();
+    char line[256];
+    int len = std::snprintf(line, sizeof line, "orblenz: cannot %s %s: %s\n", what, listname, std::strerror(err));
+    if (::write(2, line, static_cast<std::size_t>(len)) < 0) return 2;
+    return 2;
+}
+
+void summary(bool table, const char* base, int baselen) {
+    char text[1024];
+    for (int k = 0; k < NKINDS; ++k) {
+        if (counts[k] <= shown_per_kind) continue;
+        std::snprintf(text, sizeof text, "%s: ... and %ld more like this (%s)\n", listname,
+                      counts[k] - shown_per_kind, kind_names[k]);
+        put(text);
+    }
+    long errors = 0, warnings = 0;
+    for (int k = 0; k < NKINDS; ++k) (k < first_warning ? errors : warnings) += counts[k];
+    int n = std::snprintf(text, sizeof text, "%s: %ld lines, %ld stars: ", listname, lineno, stars);
+    auto list = [&](long total, const char* word, int from, int to) {
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%ld %s%s", total, word,
+                           total == 1 ? "" : "s");
+        if (total == 0) return;
+        const char* sep = " (";
+        for (int k = from; k < to; ++k) {
+            if (!counts[k]) continue;
+            n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%s%s %ld", sep, kind_names[k],
+                               counts[k]);
+            sep = ", ";
+        }
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ")");
+    };
+    list(errors, "error", 0, first_warning);
+    n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", ");
+    list(warnings, "warning", first_warning, NKINDS);
+    put(text);
+    put("\n");
+    // The layout of a cluster generator's table, read as a plain list.
+    const bool all_empty = stars > 0 && lines_with_empty == stars;
+    if (!table && (first_line_comment || all_empty)) {
+        std::snprintf(text, sizeof text,
+                      "%s: %s%s%s: if it is a cluster generator's table, read it with --table: orblenz --check --table %.*s\n",
+                      listname, first_line_comment ? "the first line begins with \"#\"" : "",
+                      first_line_comment && all_empty ? " and " : "",
+                      all_empty ? "every line holds an empty column" : "", baselen, base);
+        put(text);
+    }
+}
+
+}  // namespace
+
+int check_list(const char (&base)[20], bool table) {
+    int n = str_len(base, FIELD_LEN);
+    std::memcpy(listname, base, static_cast<std::size_t>(n));
+    std::memcpy(listname + n, ".txt", 5);
+    if (int err = lr_try_open(listname)) return cannot("open", err);
+    LineCut cut;
+    for (;;) {
+        const char* p;
+        int len, err = 0;
+        int got = lr_take(p, len, err, true);
+        if (got == LR_ERROR) {
+            if (err == EINTR) {
+                signals_poll();
+                continue;
+            }
+            return cannot("read", err);
+        }
+        if (got == LR_END) break;
+        ++lineno;
+        signals_poll();
+        const int nl = len < LINE_LEN ? len : LINE_LEN;
+        if (table) {
+            split_table(p, len, cut);
+            if (table_skips(cut)) continue;
+        } else {
+            split_line(p, len, cut);
+            if (lineno == 1) {
+                int i = 0;
+                while (i < nl && (p[i] == ' ' || p[i] == '\t')) ++i;
+                first_line_comment = i < nl && p[i] == '#';
+            }
+        }
+        check_star(cut, nl, table);
+        const bool cr = len > 0 && p[len - 1] == '\r';
+        if (len > LINE_LEN)
+            finding(K_LONG_LINE, LINE_LEN + 1, "the line has more than %d characters: the rest of it is not read",
+                    LINE_LEN);
+        int odd = first_odd_byte(p, cr && len - 1 < nl ? len - 1 : nl);
+        if (odd >= 0)
+            finding(K_BYTE, odd + 1, "byte 0x%02X is not printable ASCII",
+                    static_cast<unsigned>(static_cast<unsigned char>(p[odd])));
+        if (cr)
+            finding(K_CR, len, "the line ends in a carriage return (a Windows line end): it stays in the last column");
+    }
+    lr_close();
+    summary(table, base, n);
+    out_flush();
+    for (long c : counts)
+        if (c) return 1;
+    return 0;
+}
