@@ -1,6 +1,7 @@
 // gen_cluster: a deterministic generator of star cluster member lists.
 //
 //   gen_cluster N SEED > cluster.txt
+//   gen_cluster --table N SEED > cluster.txt
 //
 // Writes N star lines in the layout orblenz reads: 20 columns separated by
 // one tab, every real with a decimal point, the evolution type a plain
@@ -27,6 +28,16 @@
 // Neutron stars and black holes have L = 0, T = 0 and a magnitude of 99.0
 // (half of them) or 9999.0; massless remnants and white dwarfs fainter than
 // 1e-4 Lsun have 9999.0 too, so about 2 % of the stars are dark.
+//
+// With --table the same stars are written as the most widely used cluster
+// generator (McLuster, run with -C 3 -u 1) writes its tables: a header line
+// beginning with "#" that names the 21 columns; one tab between values,
+// except two after the eighth (the initial mass); positions and velocities
+// with 16 decimals; the evolution type as a whole number; every other value
+// with 6 decimals; M_V 9999.9 for remnants and for stars outside 3000 to
+// 55000 K, which that generator cannot put on its colour scale. Its columns
+// 1 to 19 are those above, but for 12 (radius), 14 (age), 17 (V), 18 (B-V);
+// 20 and 21 are the extinction in V and in B-V.
 //
 // Randomness comes from splitmix64 written out below, and every distribution
 // is sampled here by inversion or rejection, so the same N and SEED give the
@@ -354,6 +365,43 @@ void evolve(Star& s) {
     s.t = 0.0;
 }
 
+// The generator's table layout (--table).
+bool table_layout = false;
+const char table_header[] =
+    "#m[Msun]\tx[pc]\ty[pc]\tz[pc]\tvx[km/s]\tvy[km/s]\tvz[km/s]\tm0[Msun]\tkw\tepoch[Myr]\tspin\t"
+    "R[Rsun]\tL[Lsun]\tage[Myr]\tZ\tMv[mag]\tV[mag]\tB-V[mag]\tTeff[K]\tdV[mag]\tdB-V[mag]\n";
+
+// Fixed point with 16 decimals, by the C library (|v| < 1e7).
+void put_fixed16(double v) {
+    out_len += static_cast<std::size_t>(std::snprintf(out_buf + out_len, 40, "%.16f", v));
+}
+
+void write_table_star(const Star& s, double mv, double bv, double app) {
+    if (s.kw >= 10 || s.t < 3000.0 || s.t > 55000.0) mv = 9999.9;  // off the colour scale
+    put_fixed6(s.mass);  put_char('\t');
+    put_fixed16(s.x);    put_char('\t');
+    put_fixed16(s.y);    put_char('\t');
+    put_fixed16(s.z);    put_char('\t');
+    put_fixed16(s.vx);   put_char('\t');
+    put_fixed16(s.vy);   put_char('\t');
+    put_fixed16(s.vz);   put_char('\t');
+    put_fixed6(s.m0);    put_char('\t'); put_char('\t');
+    put_int(s.kw);       put_char('\t');
+    put_fixed6(s.epoch); put_char('\t');
+    put_fixed6(s.spin);  put_char('\t');
+    put_fixed6(s.rad);   put_char('\t');
+    put_fixed6(s.lum);   put_char('\t');
+    put_fixed6(AGE);     put_char('\t');
+    put_fixed6(METAL);   put_char('\t');
+    put_fixed6(mv);      put_char('\t');
+    put_fixed6(app);     put_char('\t');
+    put_fixed6(bv);      put_char('\t');
+    put_fixed6(s.t);     put_char('\t');
+    put_fixed6(EXTINCTION);        put_char('\t');
+    put_fixed6(EXTINCTION / 3.1);  put_char('\n');
+    if (out_len > OUT_SIZE - OUT_SLACK) out_flush();
+}
+
 void write_star(const Star& s) {
     double mv, bc, bv;
     if (s.kw >= 13) {
@@ -368,6 +416,10 @@ void write_star(const Star& s) {
     }
     double d = DIST_PC + s.x;
     double app = mv + 5.0 * std::log10(d / 10.0) + EXTINCTION;
+    if (table_layout) {
+        write_table_star(s, mv, bv, app);
+        return;
+    }
 
     put_fixed6(s.mass);  put_char('\t');
     put_fixed6(s.x);     put_char('\t');
@@ -406,11 +458,17 @@ bool parse_u64(const char* s, std::uint64_t& v) {
 
 int main(int argc, char** argv) {
     std::uint64_t n, seed;
+    table_layout = argc == 4 && std::strcmp(argv[1], "--table") == 0;
+    if (table_layout) --argc, ++argv;
     if (argc != 3 || !parse_u64(argv[1], n) || !parse_u64(argv[2], seed)) {
-        std::fprintf(stderr, "usage: gen_cluster N SEED > file.txt\n");
+        std::fprintf(stderr, "usage: gen_cluster [--table] N SEED > file.txt\n");
         return 2;
     }
     rng_state = seed;
+    if (table_layout) {
+        std::memcpy(out_buf, table_header, sizeof table_header - 1);
+        out_len = sizeof table_header - 1;
+    }
     double vunit = std::sqrt(G_PC * MEAN_MASS * static_cast<double>(n == 0 ? 1 : n) / 1.0);
     Star s{};
     for (std::uint64_t i = 0; i < n; ++i) {

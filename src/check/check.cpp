@@ -136,6 +136,12 @@ std::int32_t ktype = 0;      // the type kept for a column 9 that cannot be read
 long stars = 0;
 long lines_with_empty = 0;   // star lines holding an empty column among 1 to 19
 bool first_line_comment = false;
+// The first empty column of the current line (NCOLS + 1 when none): the
+// columns after it have moved, so what they hold is no finding of its own.
+int shifted_after = NCOLS + 1;
+
+// Whether a warning about column c stands on its own.
+bool own(int c) { return c <= shifted_after; }
 
 // A real column under its form (d implied decimals, float or double as the
 // conversion reads it): findings for a cut, a refusal, a missing point or a
@@ -144,7 +150,7 @@ bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
     FieldSpan s = column(cut, c);
     const long at = cut.starts[c] + 1;
     const int chars = column_chars(cut, c);
-    if (chars > FIELD_LEN)
+    if (chars > FIELD_LEN && own(c))
         finding(K_LONG_FIELD, at, "column %d (%s) %s has %d characters: only the first %d are read, %s", c,
                 quantity(c), quoted(s.p, chars), chars, FIELD_LEN, quoted(s.p, s.len));
     RealShape shape{false, false};
@@ -154,6 +160,7 @@ bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
         return false;
     }
     if (single) v = static_cast<float>(v);
+    if (!own(c)) return true;
     if (!std::isfinite(v))
         finding(K_NOT_FINITE, at, "column %d (%s) %s reads as %s", c, quantity(c), quoted(s.p, s.len),
                 std::isnan(v) ? "not a number" : v < 0 ? "minus infinity" : "infinity");
@@ -167,20 +174,21 @@ bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
 // order the conversion reads them.
 void check_star(const LineCut& cut, int nl, bool table) {
     ++stars;
-    if (first_ncols < 0) first_ncols = cut.ncols;
-    else if (cut.ncols != first_ncols)
-        finding(K_NCOLS, 1, "the line has %d columns, the first line %d", cut.ncols, first_ncols);
-
     // An empty column among 1 to 19 within the line (two separators in a
-    // row, or one at the start): the columns after it move one place on.
-    // A table's runs of separators hold none.
+    // row, or one at the start): the columns after it move one place on,
+    // and the line has a column more. A table's runs of separators hold none.
+    shifted_after = NCOLS + 1;
     for (int c = 1; !table && c < NCOLS; ++c) {
         if (column_chars(cut, c) != 0 || cut.ends[c] >= nl) continue;
         ++lines_with_empty;
+        shifted_after = c;
         finding(K_EMPTY, cut.starts[c] + 1, "column %d is empty (%s): every later column moves one place on", c,
                 c == 1 ? "the line begins with a separator" : "two separators in a row");
         break;
     }
+    if (first_ncols < 0) first_ncols = cut.ncols;
+    else if (cut.ncols != first_ncols && shifted_after > NCOLS)
+        finding(K_NCOLS, 1, "the line has %d columns, the first line %d", cut.ncols, first_ncols);
 
     double v;
     bool ok = real_column(cut, 1, 10, true, v);
@@ -197,13 +205,14 @@ void check_star(const LineCut& cut, int nl, bool table) {
                     quoted(c9.p, c9.len), nc);
         } else {
             ktype = k;
-            if (k < 0 || k > 15)
+            if ((k < 0 || k > 15) && own(9))
                 finding(K_TYPE_RANGE, at9, "column 9 (evolution type) %s is not one of the types 0 to 15", quoted(c9.p, c9.len));
         }
     } else {
         // As the conversion: the type of the star before, when it is one of 0 to 20.
         if (ktype < 0 || ktype > 20) ktype = 0;
-        finding(K_TYPE_LEN, at9, "column 9 (evolution type) %s is not one or two characters: the type of the star before (%d) is used",
+        if (own(9))
+            finding(K_TYPE_LEN, at9, "column 9 (evolution type) %s is not one or two characters: the type of the star before (%d) is used",
                 quoted(c9.p, column_chars(cut, 9)), ktype);
     }
 
@@ -220,7 +229,7 @@ void check_star(const LineCut& cut, int nl, bool table) {
         guess_type(nstar, mass, fl, fm, f12, ft, ktype, code);
         // A shining star of a type that takes its class from the temperature,
         // without a temperature to take it from.
-        if (ktype <= 9 && std::memcmp(code, "????", 4) == 0) {
+        if (ktype <= 9 && std::memcmp(code, "????", 4) == 0 && own(19)) {
             FieldSpan t = column(cut, 19);
             finding(K_NO_TEMP, cut.starts[19] + 1, "column 19 (temperature) %s%s: the star, which shines, gets the code ????",
                     t.len ? quoted(t.p, t.len) : "is empty", t.len ? " is 0 K or below" : ", read as 0 K");
