@@ -22,6 +22,16 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORBLENZ_TESTS=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
+# The Debian package, and what it installs.
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls build/orblenz_*.deb)
+files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/orblenz ./usr/share/man/man1/orblenz.1 ./usr/share/doc/orblenz/README.md \
+         ./usr/share/doc/orblenz/LICENSE; do
+  grep -qx -- "$f" <<<"$files" || { echo "test.sh: $deb does not install $f" >&2; exit 1; }
+done
+echo "test.sh: $deb installs $(grep -c -v '/$' <<<"$files") files"
+
 if [ "${QUICK:-0}" = 1 ]; then exit 0; fi
 
 # The sanitizer build runs the same tests; the exactness tests with fewer values.
