@@ -18,6 +18,10 @@
 # Every run is checked: exit status 0, nothing on standard error (no fatal
 # report), a totals line that counts every star, one catalogue entry per
 # star that is not dead.
+# Each round also converts the same list with --table (the cluster
+# generator's reading rules; the list is a valid table, so its catalogue
+# must be the same bytes) and checks it with --check (which must find
+# nothing): the last two columns are their median wall times.
 #
 # Environment:
 #   SIZES     star counts                   (default "10000 100000 1000000 10000000")
@@ -117,6 +121,8 @@ for n in $SIZES; do
     : >"$b.times"
     : >"$b.cpu"
     : >"$b.rssall"
+    : >"$b.ttimes"
+    : >"$b.ctimes"
 done
 
 # One run of every size per round, so that a machine whose speed drifts
@@ -145,17 +151,43 @@ for ((r = 1; r <= RUNS; r++)); do
 
         awk -v u="$usr" -v s="$sys" 'BEGIN {print u + s}' >>"$b.cpu"
         echo "$rss" >>"$b.rssall"
+
+        # The same list under the table's reading rules: the same catalogue.
+        mv "$b.stc" "$b.ref.stc"
+        set +e
+        # shellcheck disable=SC2086
+        "$timer" "$b.rss" "$orblenz" --table "$b" BENCH_ $PLACE >"$b.report" 2>"$b.err"
+        rc=$?
+        set -e
+        [[ $rc -eq 0 && ! -s $b.err ]] || die "$b: orblenz --table exit status $rc: $(head -3 "$b.err")"
+        cmp -s "$b.stc" "$b.ref.stc" || die "$b: --table wrote another catalogue"
+        rm -f "$b.ref.stc"
+        read -r wall rss _ < <(tail -1 "$b.rss")
+        echo "$wall" >>"$b.ttimes"
+        echo "$rss" >>"$b.rssall"
+
+        # The check of the list finds nothing.
+        set +e
+        "$timer" "$b.rss" "$orblenz" --check "$b" >"$b.report" 2>"$b.err"
+        rc=$?
+        set -e
+        [[ $rc -eq 0 ]] || die "$b: orblenz --check exit status $rc: $(head -3 "$b.report" "$b.err")"
+        read -r wall rss _ < <(tail -1 "$b.rss")
+        echo "$wall" >>"$b.ctimes"
+        echo "$rss" >>"$b.rssall"
     done
 done
 
-echo "| stars | median wall (s) | stars/s | peak RSS (KiB) | best wall (s) | median CPU (s) |"
-echo "|------:|----------------:|--------:|---------------:|--------------:|---------------:|"
+echo "| stars | median wall (s) | stars/s | peak RSS (KiB) | best wall (s) | median CPU (s) | --table wall (s) | --check wall (s) |"
+echo "|------:|----------------:|--------:|---------------:|--------------:|---------------:|-----------------:|-----------------:|"
 for n in $SIZES; do
     b=$(base_of "$n")
     med=$(median <"$b.times")
     best=$(sort -g "$b.times" | head -1)
     cpu=$(median <"$b.cpu")
     rss_max=$(sort -g "$b.rssall" | tail -1)
-    awk -v n="$n" -v t="$med" -v m="$rss_max" -v b="$best" -v c="$cpu" \
-        'BEGIN {printf "| %d | %.3f | %.0f | %d | %.3f | %.2f |\n", n, t / 1e9, n / (t / 1e9), m, b / 1e9, c}'
+    tmed=$(median <"$b.ttimes")
+    cmed=$(median <"$b.ctimes")
+    awk -v n="$n" -v t="$med" -v m="$rss_max" -v b="$best" -v c="$cpu" -v tt="$tmed" -v ct="$cmed" \
+        'BEGIN {printf "| %d | %.3f | %.0f | %d | %.3f | %.2f | %.3f | %.3f |\n", n, t / 1e9, n / (t / 1e9), m, b / 1e9, c, tt / 1e9, ct / 1e9}'
 done
