@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <dirent.h>
-#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -67,19 +67,11 @@ std::string scratch_dir() {
 
 namespace {
 
-// The catalogues (regular *.stc files) in a directory, by name.
+// The catalogues (regular *.stc files) in a directory, by path.
 std::map<std::string, std::string> catalogues(const std::string& dir) {
     std::map<std::string, std::string> found;
-    DIR* d = opendir(dir.c_str());
-    if (!d) return found;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        struct stat st;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".stc") == 0 &&
-            lstat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            found[name] = read_file(dir + "/" + name);
-    }
-    closedir(d);
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".stc" && e.is_regular_file()) found[e.path()] = read_file(e.path());
     return found;
 }
 
@@ -90,12 +82,12 @@ std::map<std::string, std::map<std::string, std::string>> before_run;
 // One it left as it was holds no entry of this run and is not looked at.
 void expect_loadable(const std::string& dir) {
     const auto& before = before_run[dir];
-    for (const auto& [name, text] : catalogues(dir)) {
-        auto old = before.find(name);
+    for (const auto& [path, text] : catalogues(dir)) {
+        auto old = before.find(path);
         if (old != before.end() && old->second == text) continue;
         std::size_t line_no;
         if (const char* fault = stc_reader::catalogue_fault(text, line_no))
-            ADD_FAILURE() << dir << "/" << name << " line " << line_no << " would not load: " << fault;
+            ADD_FAILURE() << path << " line " << line_no << " would not load: " << fault;
     }
     before_run.erase(dir);
 }
