@@ -15,12 +15,17 @@
 //   - str_len is the position of the last non-blank character, or 1;
 //   - guess_type scales the magnitude by 0.95f and leaves six printable
 //     characters in the code;
-//   - an entry line has its fixed pieces in place, one line feed at its
-//     end, and 136 + lenc + n characters before it (more when the entry
-//     number needs more than six digits); its D23.17 and F7.2 fields, and
-//     the output forms on their own (D23.17, F7.2, F4.1, I6.6, I1, also on
-//     raw bit patterns from the line), are what a plain writer built on
-//     printf's digits gives;
+//   - a star whose coordinates or magnitude are not finite gets no entry
+//     line (stc_entry writes nothing);
+//   - any other entry line has its fixed pieces in place and one line feed
+//     at its end; its number fields, and the output forms on their own
+//     (D23.17, F7.2, F4.1, I6.6, I1, also on raw bit patterns from the
+//     line), are what a plain writer built on printf's digits gives, except
+//     that in the entry a three-digit exponent keeps its letter E and a
+//     magnitude too wide for F7.2 below zero is its whole "%.2f" text;
+//   - an entry line the run could write (a prefix the run accepts, a
+//     magnitude that does not make the star dark) is one the planetarium
+//     loads: the strict reader of tests/stc_reader.h reads it;
 //   - count_stype counts a known code, adds a new one, and refuses a new one
 //     when the table is full, with the report line (the table is filled on
 //     purpose every 16384 inputs; otherwise it restarts at 256 codes, to keep
@@ -37,6 +42,7 @@
 #include "textio.h"
 
 #include "ref_forms.h"
+#include "stc_reader.h"
 
 #include <cmath>
 #include <cstdint>
@@ -138,16 +144,20 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
     const std::size_t cap = 200 + static_cast<std::size_t>(lenc);
     char* out = static_cast<char*>(std::malloc(cap));  // exactly what the writer may use
     int len = stc_entry(out, prefix, lenc, num, ra, dec, dist, code, n, absmag);
+    if (!(std::isfinite(ra) && std::isfinite(dec) && std::isfinite(dist) && std::isfinite(absmag))) {
+        if (len != 0) fail("an entry line for a star that is not finite", line, lsize);
+        std::free(out);
+        return;
+    }
+    if (len <= 0 || static_cast<std::size_t>(len) > cap) fail("entry line of an impossible length", line, lsize);
+    if (out[len - 1] != '\n') fail("entry line does not end with a line feed", line, lsize);
+    if (std::memchr(out, '\n', static_cast<std::size_t>(len - 1))) fail("line feed inside an entry line", line, lsize);
 
     int digits = 6;
     if (num > 999999) {
         digits = 0;
         for (std::int64_t v = num; v > 0; v /= 10) ++digits;
     }
-    const int want = 136 + lenc + n + (digits - 6) + 1;
-    if (len != want) fail("entry line of the wrong length", line, lsize);
-    if (out[len - 1] != '\n') fail("entry line does not end with a line feed", line, lsize);
-    if (std::memchr(out, '\n', static_cast<std::size_t>(len - 1))) fail("line feed inside an entry line", line, lsize);
 
     // The fixed pieces, in order, and the fields between them.
     const char* p = out;
@@ -156,12 +166,22 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
         if (std::memcmp(p, lit, k) != 0) fail("entry piece out of place", line, lsize);
         p += k;
     };
-    auto field = [&](int w, double v) {  // a number field, as the plain writer has it
-        char want[23];
-        if (w == 23) ref_d23_17(v, want);
-        else ref_f(static_cast<float>(v), w, 2, want);
+    auto field = [&](bool coord, double v) {  // a number field, as the plain writer has it
+        char want[64];
+        int w = coord ? 23 : 7;
+        if (coord) {
+            ref_d23_17(v, want);
+            if (want[19] != 'E') {  // three exponent digits: the letter kept
+                std::memmove(want + 20, want + 19, 4);
+                want[19] = 'E';
+                w = 24;
+            }
+        } else {
+            ref_f(static_cast<float>(v), 7, 2, want);
+            if (want[0] == '*' && v < 0) w = std::snprintf(want, sizeof want, "%.2f", v);
+        }
         if (std::memcmp(p, want, static_cast<std::size_t>(w)) != 0)
-            fail_field(w == 23 ? "D23.17 in an entry" : "F7.2 in an entry", p, want, w, v, line, lsize);
+            fail_field(coord ? "D23.17 in an entry" : "F7.2 in an entry", p, want, w, v, line, lsize);
         p += w;
     };
     expect(" Star \"");
@@ -172,18 +192,29 @@ void check_entry(const char* prefix, int lenc, std::int64_t num, double ra, doub
             fail("entry number not digits", line, lsize);
     p += digits;
     expect("\" {RA ");
-    field(23, ra);
+    field(true, ra);
     expect(" Dec ");
-    field(23, dec);
+    field(true, dec);
     expect(" Distance ");
-    field(23, dist);
+    field(true, dist);
     expect(" SpectralType \"");
     if (std::memcmp(p, code, static_cast<std::size_t>(n)) != 0) fail("code not in place", line, lsize);
     p += n;
     expect("\" AbsMag ");
-    field(7, static_cast<double>(absmag));
+    field(false, static_cast<double>(absmag));
     expect(" }\n");
     if (p != out + len) fail("entry pieces do not add up", line, lsize);
+
+    // A prefix the run refuses, or a magnitude that makes the star dark,
+    // never reaches the catalogue.
+    bool written = absmag <= 9000.0f;
+    for (int i = 0; i < lenc; ++i) written = written && stc_reader::name_char_ok(static_cast<unsigned char>(prefix[i]));
+    if (written) {
+        if (const char* fault = stc_reader::entry_fault(out, static_cast<std::size_t>(len))) {
+            std::fprintf(stderr, "fuzz_line: %s:\n%.*s", fault, len, out);
+            fail("an entry the planetarium would not load", line, lsize);
+        }
+    }
     std::free(out);
 }
 

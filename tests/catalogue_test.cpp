@@ -1,6 +1,7 @@
 // Sky placement and the catalogue entry line.
 
 #include "catalogue.h"
+#include "stc_reader.h"
 #include "test_data.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,18 @@ TEST(Catalogue, EntryLine) {
         {"numbers past 999999 take the digits they need", "X", 1000000, 1, 1, 1, "DZ5  ", 11.4f,
          " Star \"X1000000\" {RA 0.10000000000000000E+01 Dec 0.10000000000000000E+01 Distance "
          "0.10000000000000000E+01 SpectralType \"DZ5\" AbsMag   11.40 }\n"},
+        // Wider where F7.2 and D23.17 would not be numbers in the planetarium.
+        {"a magnitude of -1000.00 in full", "X", 1, 1, 1, 1, "G2V  ", -1000.0f,
+         " Star \"X000001\" {RA 0.10000000000000000E+01 Dec 0.10000000000000000E+01 Distance "
+         "0.10000000000000000E+01 SpectralType \"G2V\" AbsMag -1000.00 }\n"},
+        {"three-digit exponents keep the letter", "X", 2, 1.8687799200483445e-110, -1e100, 1e150, "G2V  ", -19000.0f,
+         " Star \"X000002\" {RA 0.18687799200483445E-109 Dec -.10000000000000000E+101 Distance "
+         "0.99999999999999998E+150 SpectralType \"G2V\" AbsMag -19000.00 }\n"},
+        // Not finite: no entry at all.
+        {"RA not a number", "X", 3, std::nan(""), 1, 1, "G2V  ", 1.0f, ""},
+        {"Dec infinite", "X", 3, 1, -HUGE_VAL, 1, "G2V  ", 1.0f, ""},
+        {"Distance infinite", "X", 3, 1, 1, HUGE_VAL, "G2V  ", 1.0f, ""},
+        {"magnitude infinite", "X", 3, 1, 1, 1, "G2V  ", -HUGE_VALF, ""},
     };
     for (auto& c : cases) {
         std::string prefix = (c.prefix + blank20).substr(0, 20);
@@ -86,6 +99,29 @@ TEST(Catalogue, EntryLine) {
         char out[256];
         int len = stc_entry(out, prefix.data(), lenc, c.num, c.ra, c.dec, c.dist, c.code.data(), n, c.mag);
         EXPECT_EQ(std::string(out, len), c.line) << c.name;
+    }
+}
+
+// The strict reader that every catalogue of the end-to-end runs is held to:
+// the planetarium's examples, in one entry line (name, RA, AbsMag varied).
+TEST(Catalogue, StrictReader) {
+    const struct { std::string name, ra, mag; bool loads; } cases[] = {
+        {"CL1_000003", "0.83750000000000000E+02", "4.83", true},
+        {"\xc3\x84_1", "-.225E+02", "-19000.00", true},
+        {"X", "0.99999999999999980E+150", "5.", true},
+        {"X", "0.99999999999999980+150", "4.83", false},
+        {"X", "1.0e999", "4.83", false},
+        {"X", "NAN", "4.83", false},
+        {"X", "-Inf", "4.83", false},
+        {"X", "0.5", "*******", false},
+        {"C\"L", "0.5", "4.83", false},
+        {"C:L", "0.5", "4.83", false},
+        {"C\\L", "0.5", "4.83", false},
+    };
+    for (auto& c : cases) {
+        std::string line = " Star \"" + c.name + "\" {RA " + c.ra +
+                           " Dec -.22500000000000000E+02 Distance 0.15E+04 SpectralType \"G2V\" AbsMag " + c.mag + " }\n";
+        EXPECT_EQ(stc_reader::entry_fault(line.data(), line.size()) == nullptr, c.loads) << line;
     }
 }
 

@@ -461,3 +461,39 @@ TEST(EndToEnd, UncatchableKillLeavesNoMix) {
         p = e + 1;
     }
 }
+
+// Entries the planetarium could not read are never written: wider fields, no
+// entry for a star that is not finite, no prefix it would misread. (Every
+// catalogue of this suite is also read by the strict reader: test_data.cpp.)
+TEST(EndToEnd, EveryEntryLoads) {
+    const std::string g2v = summary({{1, 2}}, "  1.,   1.") + stypes({{"G2V  ", 2}}, {{"G2V  ", 2}}, 2, 0);
+    const std::string old = " old content\n";
+    auto refused = [](const std::string& what) { return "orblenz: star-name prefix refused: " + what + "\n"; };
+    std::string named = centre_entry(1);
+    named.replace(7, 4, "12345678901234567890");
+    std::vector<Case> cases = {
+        {"column 16 at -20000: AbsMag -19000.00", sun + star("1.", "0.", "0.", "0.", "1", "1.", "-20000.", "5778."),
+         place, std::nullopt, g2v, "", 0, centre_entry(1) + centre_entry(2, "G2V", "-19000.00")},
+        {"1e-110 pc off the axis: an RA exponent of three digits",
+         star("1.", "0.", "1.e-110", "0.", "1", "1.", "5.0842105", "5778."), {"c", "CL1_", "0", "0", "100"},
+         std::nullopt, summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0,
+         " Star \"CL1_000001\" {RA 0.18687799200483445E-109 Dec 0.00000000000000000E+00 Distance "
+         "0.10000000000000000E+03 SpectralType \"G2V\" AbsMag    4.83 }\n"},
+        {"an infinite position and an infinite magnitude: counted, no entry, no number",
+         sun + star("1.", "1.0e999", "0.", "0.", "1", "1.", "5.0842105", "5778.") + sun +
+             star("1.", "0.", "0.", "0.", "1", "1.", "-1.0e40", "5778.") + sun,
+         place, old, summary({{1, 5}}, "  1.,   1.") + stypes({{"G2V  ", 5}}, {{"G2V  ", 5}}, 5, 0), "", 0,
+         centre_entry(1) + centre_entry(2) + centre_entry(3)},
+        {"a colon in the prefix", sun, {"c", "CL:1", "83.75", "-22.5", "1500"}, std::nullopt, "",
+         refused("':' separates two names of a star in the planetarium"), 2, std::nullopt},
+        {"a double quote in the prefix", sun, {"c", "C\"1", "83.75", "-22.5", "1500"}, old, "",
+         refused("'\"' would end every star's name early, and the planetarium would refuse the entries"), 2, old},
+        {"a backslash in the prefix", sun, {"c", "C\\1", "83.75", "-22.5", "1500"}, old, "",
+         refused("'\\' starts an escape sequence in the planetarium's names"), 2, old},
+        {"a tab in the prefix", sun, {"c", "C\t1", "83.75", "-22.5", "1500"}, old, "",
+         refused("character code 9 is a control character, not text for a star's name"), 2, old},
+        {"a colon past the 20 characters used", sun, {"c", "12345678901234567890:", "83.75", "-22.5", "1500"},
+         std::nullopt, summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0, named},
+    };
+    run_cases(cases);
+}

@@ -1,10 +1,16 @@
 #include "test_data.h"
 
+#include "stc_reader.h"
+
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -59,7 +65,37 @@ std::string scratch_dir() {
     return buf.data();
 }
 
+namespace {
+
+// The catalogues (regular *.stc files) in a directory, by path.
+std::map<std::string, std::string> catalogues(const std::string& dir) {
+    std::map<std::string, std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".stc" && e.is_regular_file()) found[e.path()] = read_file(e.path());
+    return found;
+}
+
+// What each directory's catalogues held before the run now under way.
+std::map<std::string, std::map<std::string, std::string>> before_run;
+
+// Every catalogue the run wrote must load in the planetarium, line by line.
+// One it left as it was holds no entry of this run and is not looked at.
+void expect_loadable(const std::string& dir) {
+    const auto& before = before_run[dir];
+    for (const auto& [path, text] : catalogues(dir)) {
+        auto old = before.find(path);
+        if (old != before.end() && old->second == text) continue;
+        std::size_t line_no;
+        if (const char* fault = stc_reader::catalogue_fault(text, line_no))
+            ADD_FAILURE() << path << " line " << line_no << " would not load: " << fault;
+    }
+    before_run.erase(dir);
+}
+
+}  // namespace
+
 int start_orblenz(const std::string& dir, const std::vector<std::string>& args, const RunOptions& opt) {
+    before_run[dir] = catalogues(dir);
     std::string outp = opt.stdout_path.empty() ? dir + "/.stdout" : opt.stdout_path;
     std::string errp = dir + "/.stderr";
     pid_t pid = fork();
@@ -99,6 +135,7 @@ RunResult finish_orblenz(const std::string& dir, int pid) {
     r.err = read_file(dir + "/.stderr");
     unlink((dir + "/.stdout").c_str());
     unlink((dir + "/.stderr").c_str());
+    expect_loadable(dir);
     return r;
 }
 

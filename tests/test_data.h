@@ -29,7 +29,9 @@ struct RunOptions {
     bool ignore_quit = false;     // start with SIGQUIT ignored
     bool no_threads = false;      // no thread can be started (RLIMIT_NPROC 0; as root only with uid)
 };
-// Run orblenz with `args` in directory `dir`; stdin is /dev/null.
+// Run orblenz with `args` in directory `dir`; stdin is /dev/null. Every
+// catalogue (*.stc) the run wrote there is then held to the planetarium's
+// grammar (stc_reader.h): a line that would not load is a test failure.
 RunResult run_orblenz(const std::string& dir, const std::vector<std::string>& args,
                       const RunOptions& opt = RunOptions());
 // Start orblenz without waiting; returns its pid. Its stdout and stderr go

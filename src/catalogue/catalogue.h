@@ -3,8 +3,9 @@
 // `sph2cart` / `cart2sph` convert between (right ascension, declination,
 // distance) in degrees and light-years and Cartesian coordinates centred on
 // the observer. `gen_stc` writes one catalogue entry per star that is not
-// dead; its first call opens the catalogue (unit 4) and fixes the cluster
-// centre from the three placement texts. `cat_close` cuts the catalogue
+// dead and whose coordinates and magnitude are finite numbers; its first
+// call opens the catalogue (unit 4) and fixes the cluster centre from the
+// three placement texts. `cat_close` cuts the catalogue
 // after its last complete entry.
 #pragma once
 
@@ -23,10 +24,11 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
 // Close the catalogue if it is open (normal end of the run).
 void cat_close();
 
-// One catalogue entry line (with its line feed) into `out`; returns its length.
-// `out` must hold 200 characters plus the prefix; `prefix` is a field text
-// of 20 characters (lenc of them used), `code` has 5 (n used). Used by
-// gen_stc; for tests.
+// One catalogue entry line (with its line feed) into `out`; returns its length,
+// or 0 with nothing written when a coordinate or the magnitude is not a
+// finite number (such a star has no entry). `out` must hold 200 characters
+// plus the prefix; `prefix` is a field text of 20 characters (lenc of them
+// used), `code` has 5 (n used). The line gen_stc writes; for tests.
 int stc_entry(char* out, const char* prefix, int lenc, std::int64_t num, double ra, double dec,
               double dist, const char* code, int n, float absmag);
 // Start the entry counter at `ns` (the next entry is ns + 1). For tests.

@@ -2,6 +2,14 @@
 //
 //  Star "<prefix><number>" {RA <ra> Dec <dec> Distance <dist> SpectralType "<code>" AbsMag <mag> }
 //
+// Every entry must load in the planetarium, whose loader stops at the first
+// entry it cannot read and loses the rest of the catalogue. So the fields
+// grow where their fixed forms would not be numbers there: an entry number
+// past 999999 takes the digits it needs, a magnitude of -1000.00 or below
+// its full two-decimal text instead of asterisks, a coordinate with a
+// three-digit exponent keeps its letter E. A star whose coordinates or
+// magnitude are not finite numbers gets no entry and no number.
+//
 // The catalogue is unit 4, opened on the first call: for update without
 // emptying if it exists (so a run that writes nothing leaves it as it was),
 // else for reading only (the first entry then fails with "write start"),
@@ -149,9 +157,44 @@ inline char* put(char* p, const char* s, std::size_t n) {
 }
 #define PUT_LIT(p, lit) put(p, lit, sizeof(lit) - 1)
 
-}  // namespace
+// Finite numbers only: the planetarium reads no text for an infinity or a
+// value that is not a number. (The builtin: <cmath> would bring a y0 of its
+// own into this file.)
+inline bool placeable(double ra, double dec, double dist, float absmag) {
+    return __builtin_isfinite(ra) & __builtin_isfinite(dec) & __builtin_isfinite(dist) & __builtin_isfinite(absmag);
+}
 
-int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
+// A coordinate in the form D23.17, except that an exponent of three digits
+// keeps its letter (0.99999999999999980E+150, 24 characters): without it the
+// planetarium reads the exponent as a second number. Finite values only.
+inline char* put_coord(char* p, double v) {
+    wr_d23_17(v, p);
+    if (__builtin_expect(p[19] != 'E', 0)) {
+        std::memmove(p + 20, p + 19, 4);
+        p[19] = 'E';
+        return p + 24;
+    }
+    return p + 23;
+}
+
+// The magnitude in the form F7.2, except that one of -1000.00 or below
+// (too wide, so asterisks in F7.2) is written as its whole two-decimal text,
+// as wide as it needs. A finite float has at most 39 integer digits.
+inline char* put_mag(char* p, float absmag) {
+    wr_f(absmag, 7, 2, p);
+    if (__builtin_expect(p[0] == '*', 0) && absmag < 0) {
+        constexpr int w = 44;
+        char t[w];
+        wr_f(absmag, w, 2, t);
+        int b = 0;
+        while (t[b] == ' ') ++b;
+        return put(p, t + b, static_cast<std::size_t>(w - b));
+    }
+    return p + 7;
+}
+
+// The entry line of a star with finite coordinates and magnitude.
+int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
               const char* code, int n, float absmag) {
     char* p = out;
     p = PUT_LIT(p, " Star \"");
@@ -171,22 +214,26 @@ int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
         while (k > 0) *p++ = t[--k];
     }
     p = PUT_LIT(p, "\" {RA ");
-    wr_d23_17(ra, p);
-    p += 23;
+    p = put_coord(p, ra);
     p = PUT_LIT(p, " Dec ");
-    wr_d23_17(dec, p);
-    p += 23;
+    p = put_coord(p, dec);
     p = PUT_LIT(p, " Distance ");
-    wr_d23_17(dist, p);
-    p += 23;
+    p = put_coord(p, dist);
     p = PUT_LIT(p, " SpectralType \"");
     std::memcpy(p, code, 5);
     p += n;
     p = PUT_LIT(p, "\" AbsMag ");
-    wr_f(absmag, 7, 2, p);
-    p += 7;
+    p = put_mag(p, absmag);
     p = PUT_LIT(p, " }\n");
     return static_cast<int>(p - out);
+}
+
+}  // namespace
+
+int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
+              const char* code, int n, float absmag) {
+    if (!placeable(ra, dec, dist, absmag)) return 0;
+    return put_entry(out, prefix, lenc_, num, ra, dec, dist, code, n, absmag);
 }
 
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
@@ -204,20 +251,22 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
     }
     int n = str_len(code, 5);
     if (n == 4 && std::memcmp(code, "dead", 4) == 0) return;
-    ++ns;
 
     double X = x * pc2ly + x0;
     double Y = y * pc2ly + y0;
     double Z = z * pc2ly + z0;
     double ra, dec, dist;
     cart2sph(X, Y, Z, ra, dec, dist);
+    // Not placeable: no entry and no number, as for a dead star.
+    if (!placeable(ra, dec, dist, absmag)) return;
+    ++ns;
 
     io_external(UNIT_CATALOGUE, false, cat_fmt);
     if (read_only) fail("write start", read_only_err);
     if (sizeof buf - blen < 256 + FIELD_LEN) {
         if (!flush_buf()) fail("write", errno);
     }
-    blen += static_cast<std::size_t>(stc_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
+    blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
 }
 
 void cat_close() {

@@ -99,6 +99,31 @@ bool all_blank(const ArgText& s) {
     stop_status(2);
 }
 
+// The star-name prefix goes between double quotes into every entry, where
+// the planetarium's loader reads it as a string: a character that string
+// cannot carry as itself would cost the catalogue its entries. The first
+// such character of the part of the prefix in use ends the run before any
+// file is opened, with one line on standard error and exit status 2.
+void check_prefix(const ArgText& prefix) {
+    const int n = str_len(prefix, sizeof prefix);
+    for (int i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(prefix[i]);
+        const char* why = c == '"'    ? "would end every star's name early, and the planetarium would refuse the entries"
+                          : c == '\\' ? "starts an escape sequence in the planetarium's names"
+                          : c == ':'  ? "separates two names of a star in the planetarium"
+                                      : nullptr;
+        if (why) {
+            std::fprintf(stderr, "orblenz: star-name prefix refused: '%c' %s\n", c, why);
+            stop_status(2);
+        }
+        if (c < 32 || c == 127) {
+            std::fprintf(stderr, "orblenz: star-name prefix refused: character code %d is a control character, "
+                                 "not text for a star's name\n", c);
+            stop_status(2);
+        }
+    }
+}
+
 }  // namespace
 
 Settings parse_command_line(int argc, char** argv) {
@@ -143,6 +168,7 @@ void get_args(ArgText& base, ArgText& prefix, ArgText& ratext, ArgText& dectext,
         get_arg(k, *texts[k - 1]);
         if (all_blank(*texts[k - 1])) usage();
     }
+    check_prefix(prefix);
     fix_float(ratext);
     fix_float(dectext);
     fix_float(disttext);
