@@ -94,6 +94,19 @@ void BM_split_line(benchmark::State& st) {
 }
 BENCHMARK(BM_split_line);
 
+// The same line cut as a cluster generator's table (--table).
+void BM_split_table(benchmark::State& st) {
+    init_lines();
+    LineCut cut;
+    const int n = static_cast<int>(std::strlen(sample_lines[0]));
+    for (auto _ : st) {
+        split_table(lines[0], n, cut);
+        benchmark::DoNotOptimize(cut);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_split_table);
+
 void BM_str_len(benchmark::State& st) {
     char f[FIELD_LEN];
     pad_field("11", f);
