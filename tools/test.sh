@@ -13,6 +13,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v man >/dev/null || need+=(man-db)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+/usr/bin/python3 -c 'import matplotlib, numpy' 2>/dev/null || need+=(python3-matplotlib python3-numpy)
 if [ ${#need[@]} -gt 0 ] && [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q && apt-get install -y -q "${need[@]}"
