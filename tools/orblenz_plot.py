@@ -208,7 +208,8 @@ def summary_lines(per_code):
                 split[t[4]] = split.get(t[4], 0) + int(n)
         total = sum(int(n) for t, n in per_code if t[0] == c)
         order = sorted(split, key=lambda w: (LUM_CLASSES.index(w) if w in LUM_CLASSES else 9, w))
-        lines.append(("%-6s %8d  %s" % (name, total, ", ".join("%s %d" % (w, split[w]) for w in order))).rstrip())
+        parts = ", ".join("%s %d" % (w, split[w]) for w in order)
+        lines.append(("%-6s %8d  %s" % (name, total, parts)).rstrip())
     return lines
 
 
@@ -392,8 +393,10 @@ def draw(base, out, cat, kinds, hr):
         for s, (label, marker, colour) in enumerate(SKY_STYLES):
             sel = (level == i) & (style == s)
             if sel.any():
-                ax.plot(dx[sel], dy[sel], ls="", marker=marker, ms=max(sizes[i], biggest / 2 if s >= 10 else 0),
-                        mec="none", color=colour, rasterized=many)
+                # The marks of remnants and the unclassified stay visible however faint.
+                ms = max(sizes[i], biggest / 2) if s >= len(LETTERS) else sizes[i]
+                ax.plot(dx[sel], dy[sel], ls="", marker=marker, ms=ms, mec="none", color=colour,
+                        rasterized=many)
     present = np.unique(style)
     handles = [Line2D([], [], ls="", marker=m, color=c, label=l) for s, (l, m, c) in enumerate(SKY_STYLES)
                if s in present]
@@ -494,17 +497,20 @@ def main(argv):
         prog="orblenz-plot",
         formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Draw the star catalogue <base>.stc that orblenz wrote into one figure:\n"
-        "  - a sky chart around the cluster's centre (right ascension offsets times cos Dec, east to\n"
-        "    the left), dots coloured by spectral class and larger for brighter stars;\n"
-        "  - spectral type (O0 to M9) against absolute magnitude, coloured by luminosity class;\n"
+        "  - a sky chart around the cluster's centre (right ascension offsets times\n"
+        "    cos Dec, east to the left), dots coloured by spectral class and larger\n"
+        "    for brighter stars;\n"
+        "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
+        "    luminosity class;\n"
         "  - with the member list <base>.txt: effective temperature against luminosity;\n"
         "  - the entries per spectral class, stacked by luminosity class.\n"
-        "The title gives the number of entries and the centre: the one the stars were placed\n"
-        "around when <base>.txt is there, else the mean position of the entries.",
-        epilog="Every line of the catalogue must be an entry as orblenz writes it: the first line\n"
-        "that is not is named with its number and the run ends with exit status 1. The member\n"
-        "list is read only where its numbers carry decimal points; otherwise its panel is left\n"
-        "out. A run that takes more than 2 s says how long it took on standard error.")
+        "The title gives the number of entries and the centre: the one the stars were\n"
+        "placed around when <base>.txt is there, else their mean position.",
+        epilog="Every line of the catalogue must be an entry as orblenz writes it: the first\n"
+        "line that is not is named with its number, and the exit status is 1 (2 for a\n"
+        "usage error). The member list is read only where its numbers carry decimal\n"
+        "points; otherwise its panel is left out. A run that takes more than 2 s says\n"
+        "how long it took on standard error.")
     p.add_argument("base", help="the catalogue is <base>.stc, the member list <base>.txt")
     p.add_argument("-o", metavar="FILE", dest="out",
                    help="write the figure to FILE instead of <base>.png; its ending .png, .pdf or .svg"
