@@ -24,7 +24,10 @@ import os
 import re
 import sys
 
-import numpy as np
+try:
+    import numpy as np
+except ImportError:
+    sys.exit("orblenz-plot: needs numpy and matplotlib (apt-get install python3-numpy python3-matplotlib)")
 
 PC2LY = 3.26163626        # light-years per parsec, as orblenz places the stars
 MAG_FACTOR = np.float32(0.95)  # orblenz scales the list's magnitude by this ...
@@ -350,7 +353,10 @@ def dms(dec):
 # ------------------------------------------------------------- the figure
 
 def draw(base, out, cat, kinds, hr):
-    import matplotlib
+    try:
+        import matplotlib
+    except ImportError:
+        sys.exit("orblenz-plot: needs matplotlib (apt-get install python3-matplotlib)")
     matplotlib.use("Agg")
     from matplotlib.figure import Figure
     from matplotlib.lines import Line2D
