@@ -1,6 +1,6 @@
 // What the user reads: the README's worked example is the program's real
 // output, the manual page formats cleanly, and installing puts the binary
-// and the manual page under the prefix.
+// and the manual page (and the picture tool) under the prefix.
 
 #include "test_data.h"
 
@@ -53,5 +53,6 @@ TEST(Docs, ManualPageAndInstall) {
     std::string inst = "cmake --install '" + std::string(ORBLENZ_BUILD_DIR) + "' --prefix '" + dir + "/x' >/dev/null";
     ASSERT_EQ(std::system(inst.c_str()), 0);
     EXPECT_TRUE(file_exists(dir + "/x/bin/orblenz"));
+    EXPECT_TRUE(file_exists(dir + "/x/bin/orblenz-plot"));
     EXPECT_TRUE(file_exists(dir + "/x/share/man/man1/orblenz.1"));
 }

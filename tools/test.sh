@@ -13,6 +13,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v man >/dev/null || need+=(man-db)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+/usr/bin/python3 -c 'import matplotlib, numpy' 2>/dev/null || need+=(python3-matplotlib python3-numpy)
 if [ ${#need[@]} -gt 0 ] && [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q && apt-get install -y -q "${need[@]}"
@@ -26,9 +27,12 @@ ctest --test-dir build --output-on-failure -j2
 (cd build && cpack -G DEB >/dev/null)
 deb=$(ls build/orblenz_*.deb)
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/orblenz ./usr/share/man/man1/orblenz.1 ./usr/share/doc/orblenz/README.md \
-         ./usr/share/doc/orblenz/LICENSE; do
+for f in ./usr/bin/orblenz ./usr/bin/orblenz-plot ./usr/share/man/man1/orblenz.1 \
+         ./usr/share/doc/orblenz/README.md ./usr/share/doc/orblenz/LICENSE; do
   grep -qx -- "$f" <<<"$files" || { echo "test.sh: $deb does not install $f" >&2; exit 1; }
+done
+for d in python3-matplotlib python3-numpy; do
+  dpkg-deb -f "$deb" Depends | grep -qw -- "$d" || { echo "test.sh: $deb does not depend on $d" >&2; exit 1; }
 done
 echo "test.sh: $deb installs $(grep -c -v '/$' <<<"$files") files"
 

@@ -1,0 +1,92 @@
+// The picture tool, orblenz-plot, on the shipped sample: a figure of the
+// expected size, counts per class that are the catalogue's own, and an
+// unreadable line named by its number.
+
+#include "test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+// orblenz-plot with `args` in directory `dir`.
+RunResult run_plot(const std::string& dir, const std::string& args) {
+    std::string cmd = "cd '" + dir + "' && '" ORBLENZ_SOURCE_DIR "/tools/orblenz_plot.py' " + args +
+                      " >.pout 2>.perr";
+    int st = std::system(cmd.c_str());
+    return {read_file(dir + "/.pout"), read_file(dir + "/.perr"), WIFEXITED(st) ? WEXITSTATUS(st) : -1};
+}
+
+bool have_matplotlib() { return std::system("/usr/bin/python3 -c 'import matplotlib, numpy' 2>/dev/null") == 0; }
+
+}  // namespace
+
+TEST(Plot, SampleFigureAndCounts) {
+    if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
+    std::string dir = scratch_dir();
+    write_file(dir + "/m67.txt", read_file(ORBLENZ_SOURCE_DIR "/examples/m67.txt"));
+    ASSERT_EQ(run_orblenz(dir, {"m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
+
+    RunResult r = run_plot(dir, "m67");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string png = read_file(dir + "/m67.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    // The header chunk: width and height, four bytes each, most significant first.
+    auto be32 = [&](std::size_t at) {
+        unsigned v = 0;
+        for (std::size_t i = at; i < at + 4; ++i) v = v << 8 | static_cast<unsigned char>(png[i]);
+        return v;
+    };
+    EXPECT_EQ(be32(16), 1800u);
+    EXPECT_EQ(be32(20), 1000u);
+
+    // Each code of the catalogue in its class: an MK code by its letter,
+    // DZx white dwarfs, Q neutron stars and black holes, the rest "other".
+    std::map<std::string, int> want;
+    for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"}) want[c] = 0;
+    std::istringstream stc(read_file(dir + "/m67.stc"));
+    for (std::string line; std::getline(stc, line);) {
+        std::size_t q = line.find("SpectralType \"") + 14;
+        std::string code = line.substr(q, line.find('"', q) - q);
+        bool mk = code.size() >= 3 && std::string("OBAFGKM").find(code[0]) != std::string::npos &&
+                  (std::isdigit(static_cast<unsigned char>(code[1])) || code[1] == '*');
+        ++want[mk ? code.substr(0, 1) : code.compare(0, 2, "DZ") == 0 ? "DZ" : code == "Q" ? "Q" : "other"];
+    }
+    r = run_plot(dir, "m67 --summary");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::map<std::string, int> got;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);) {
+        std::istringstream words(line);
+        std::string cls;
+        int n = -1;
+        words >> cls >> n;
+        got[cls] = n;
+    }
+    EXPECT_EQ(got, want);
+}
+
+TEST(Plot, UnreadableLineNamed) {
+    if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
+    std::string dir = scratch_dir();
+    // A three-digit exponent and a magnitude wider than seven characters
+    // are numbers too; the half line after them is not an entry.
+    write_file(dir + "/bad.stc",
+               " Star \"T_000001\" {RA 0.13281348155706820E+03 Dec 0.11814709261286211E+02 Distance "
+               "0.26982792082147239E+04 SpectralType \"G2V\" AbsMag    4.83 }\n"
+               " Star \"T_000002\" {RA 0.99999999999999980E+150 Dec -.22500000000000000E+02 Distance "
+               "0.15000000000000002E+04 SpectralType \"B5I-a\" AbsMag -19000.00 }\n"
+               " Star \"T_000003\" {RA 0.13280501533988897E+03 Dec");
+    RunResult r = run_plot(dir, "bad");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "orblenz-plot: bad.stc:3: not a catalogue entry:  Star \"T_000003\" {RA "
+                     "0.13280501533988897E+03 Dec\n");
+    EXPECT_FALSE(file_exists(dir + "/bad.png"));
+}

@@ -1,0 +1,555 @@
+#!/usr/bin/python3
+"""orblenz-plot: a picture of an orblenz star catalogue.
+
+    orblenz-plot <base> [-o FILE] [--summary]
+
+Reads the catalogue <base>.stc that orblenz wrote (and the member list
+<base>.txt when it is there) and draws one figure into <base>.png, or FILE:
+a sky chart of the cluster, spectral type against absolute magnitude, log
+T_eff against log L (with the member list) and the entries per spectral
+class. Plain matplotlib and numpy, so that it is easy to adapt.
+
+Both files are read in blocks of whole lines and every block is taken
+apart with numpy, so that a million entries take seconds, not minutes.
+"""
+
+import time
+
+START = time.monotonic()  # the timing note counts the imports too
+
+import argparse
+import itertools
+import math
+import os
+import re
+import sys
+
+try:
+    import numpy as np
+except ImportError:
+    sys.exit("orblenz-plot: needs numpy and matplotlib (apt-get install python3-numpy python3-matplotlib)")
+
+PC2LY = 3.26163626        # light-years per parsec, as orblenz places the stars
+MAG_FACTOR = np.float32(0.95)  # orblenz scales the list's magnitude by this ...
+DARK_LIMIT = 9000.0       # ... and writes no entry for a star fainter than this
+SLOW_NOTE = 2.0           # seconds after which the run says how long it took
+DPI = 100
+FIG_SIZE = (18.0, 10.0)   # inches: 1800 x 1000 pixels at DPI
+BLOCK = 1 << 25           # bytes read at a time
+
+
+class Unreadable(Exception):
+    """A file that cannot be used; the message names it (and the line)."""
+
+
+def blocks(path):
+    """The file at `path` in blocks of whole lines (only the file's last line
+    may lack its line end)."""
+    with open(path, "rb") as f:
+        rest = b""
+        while True:
+            data = f.read(BLOCK)
+            if not data:
+                break
+            data = rest + data
+            cut = data.rfind(b"\n") + 1
+            rest = data[cut:]
+            if cut:
+                yield data[:cut]
+        if rest:
+            yield rest
+
+
+def line_ends(block):
+    """The bytes of a block and the start and end (line feed) of each line."""
+    if not block.endswith(b"\n"):
+        block += b"\n"
+    buf = np.frombuffer(block, dtype=np.uint8)
+    ends = np.flatnonzero(buf == 10)
+    return buf, np.concatenate(([0], ends[:-1] + 1)), ends
+
+
+def cut(buf, starts, span):
+    """The texts at `span` (start, end) of the lines that begin at `starts`."""
+    text = buf[starts[:, None] + np.arange(*span)]
+    return text.view("S%d" % text.shape[1]).ravel()
+
+
+# ------------------------------------------------------------- the catalogue
+
+# One entry line as orblenz writes it. A number is a sign, digits with a
+# point and an optional exponent; the widths are not fixed (a magnitude may
+# be wider than F7.2, an exponent may have three digits).
+NUM = rb"([+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
+ENTRY = re.compile(rb' Star "[^"\n]*" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
+                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb" \}")
+ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
+
+
+def read_catalogue(path):
+    """The entries of the catalogue at `path`: arrays of right ascension,
+    declination (degrees), distance (light-years), AbsMag, and the codes.
+    Every line must be a whole entry with finite numbers.
+
+    The pattern treats all digits alike, so lines that are the same once
+    every digit is a 9 (their shape) are all entries or all not, and hold
+    their numbers at the same places: a catalogue has a few dozen shapes,
+    each checked once and its numbers cut out of all its lines at once."""
+    parts = []
+    try:
+        first = 1   # the number of the block's first line
+        for block in blocks(path):
+            buf, starts, ends = line_ends(block)
+            shapes = block.translate(ALL_NINES).split(b"\n")[:len(ends)]
+            # Each line's shape numbered by the line where it first stands.
+            index = {}
+            ids = np.fromiter(map(index.setdefault, shapes, itertools.count()), np.int64, len(shapes))
+            ids = np.unique(ids, return_inverse=True)[1]
+            order = np.argsort(ids, kind="stable")
+            groups = np.split(order, np.cumsum(np.bincount(ids))[:-1])
+            found, wrong = [], len(ends)
+            for shape, rows in zip(index, groups):   # in the order of their first lines
+                m = ENTRY.fullmatch(shape)
+                if m is None:
+                    wrong = int(rows[0])
+                    break
+                found.append((rows, m))
+            vals = np.zeros((4, len(ends)), dtype=np.float64)
+            codes = np.empty(len(ends), dtype="S%d" % max([m.end(4) - m.start(4) for _, m in found] + [1]))
+            for rows, m in found:
+                for j, g in enumerate((1, 2, 3, 5)):
+                    vals[j, rows] = cut(buf, starts[rows], m.span(g)).astype(np.float64)
+                codes[rows] = cut(buf, starts[rows], m.span(4))
+            huge = np.flatnonzero(~np.isfinite(vals[:, :wrong]).all(axis=0))
+            if len(huge):
+                raise Unreadable("%s:%d: a number too large to read" % (path, first + int(huge[0])))
+            if wrong < len(ends):
+                raise Unreadable("%s:%d: not a catalogue entry: %s"
+                                 % (path, first + wrong, show(block, starts, ends, wrong)))
+            parts.append((vals, codes))
+            first += len(ends)
+    except OSError as e:
+        raise Unreadable("cannot read %s: %s" % (path, e.strerror or e))
+    if not parts:
+        raise Unreadable("%s: no catalogue entries" % path)
+    vals = np.concatenate([p[0] for p in parts], axis=1)
+    return list(vals) + [np.concatenate([p[1] for p in parts])]
+
+
+def show(block, starts, ends, i):
+    text = block[starts[i]:ends[i]].decode("latin-1")
+    return text if len(text) <= 60 else text[:57] + "..."
+
+
+# ------------------------------------------------------------- the codes
+
+LETTERS = "OBAFGKMLTY"               # temperature classes, hot to cool
+LUM_CLASSES = ["V", "IV", "III", "II", "I-b", "I-a"]   # faint to bright
+MK_CODE = re.compile(r"([OBAFGKMLTY])([0-9*])(V|IV|III|II|I-b|I-a)")
+COUNT_CLASSES = ["O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"]
+COUNT_LABELS = ["O", "B", "A", "F", "G", "K", "M", "white\ndwarfs", "neutron stars\nblack holes", "others"]
+
+# Groups colour the diagrams and the bars: the luminosity class of an MK
+# code (I-a0 is cut to I-a in the catalogue), or the kind of remnant.
+GROUPS = LUM_CLASSES + ["DZ", "Q", "SNR", "????", "other"]
+GROUP_LABEL = ["V main sequence", "IV subgiants", "III giants", "II bright giants", "I-b supergiants",
+               "I-a supergiants", "white dwarfs (DZ)", "neutron stars, black holes (Q)",
+               "supernova remnants (SNR)", "unclassified (????)", "other codes"]
+GROUP_COLOUR = ["#2f6db5", "#1a9e77", "#e6a100", "#d95f02", "#c2185b", "#6a1b9a",
+                "#555555", "#000000", "#2ca02c", "#9e9e9e", "#bdbdbd"]
+
+# The sky chart shows the stars in the colours they have (O blue to M red)
+# on a night sky; the remnants and the unclassified in marks of their own.
+SKY_BG = "#0b1022"
+SKY_STYLES = ([(c, "o", colour) for c, colour in zip(LETTERS, (
+    "#6d8cff", "#8fb0ff", "#c8d8ff", "#f4f3ff", "#fff1a8", "#ffbe6a", "#ff6a4a", "#c0392b", "#8e3b5f",
+    "#6b3e75"))] + [("white dwarfs (DZ)", "D", "#e0f7ff"), ("neutron stars, black holes (Q)", "X", "#ff4dff"),
+                    ("supernova remnants (SNR)", "*", "#62ff7a"), ("unclassified (????)", "$?$", "#bbbbbb"),
+                    ("other codes", "s", "#888888")])
+
+
+def describe(code):
+    """What the figure needs of one code: its count class, group and sky
+    style (indices into the tables above), its place in the spectral
+    sequence (O0 = 0 ... M9 = 69, NaN for codes without one) and the word
+    that breaks its count class down in the summary."""
+    text = code.decode("latin-1")
+    m = MK_CODE.fullmatch(text)
+    if m:
+        letter, sub, lum = m.groups()
+        k = LETTERS.index(letter)
+        x = k * 10 + (-1 if sub == "*" else int(sub))   # O* (hotter than O0) left of O0
+        return min(k, 9), GROUPS.index(lum), k, x, (lum if k < 7 else letter)
+    if len(text) == 3 and text.startswith("DZ"):
+        return 7, 6, 10, np.nan, ""
+    if text == "Q":
+        return 8, 7, 11, np.nan, ""
+    if text in ("SNR", "????"):
+        return 9, GROUPS.index(text), 10 + GROUPS.index(text) - 6, np.nan, text
+    return 9, 10, 14, np.nan, text
+
+
+def classify(codes):
+    """Per entry: count class, group and sky style indices, the place in the
+    spectral sequence; and the unique codes with their description and
+    count (the codes are few, the entries many)."""
+    uniq, inverse, counts = np.unique(codes, return_inverse=True, return_counts=True)
+    table = [describe(c) for c in uniq]
+    cls, group, style = (np.array([t[i] for t in table], dtype=np.int64)[inverse] for i in range(3))
+    xpos = np.array([t[3] for t in table], dtype=np.float64)[inverse]
+    return cls, group, style, xpos, list(zip(table, counts))
+
+
+def summary_lines(per_code):
+    """One line per count class: its name, the number of entries and, where
+    there are any, how they divide (luminosity classes, or codes)."""
+    lines = []
+    for c, name in enumerate(COUNT_CLASSES):
+        split = {}
+        for t, n in per_code:
+            if t[0] == c and t[4]:
+                split[t[4]] = split.get(t[4], 0) + int(n)
+        total = sum(int(n) for t, n in per_code if t[0] == c)
+        order = sorted(split, key=lambda w: (LUM_CLASSES.index(w) if w in LUM_CLASSES else 9, w))
+        parts = ", ".join("%s %d" % (w, split[w]) for w in order)
+        lines.append(("%-6s %8d  %s" % (name, total, parts)).rstrip())
+    return lines
+
+
+# ------------------------------------------------------------- the member list
+
+LIST_COLUMNS = (2, 3, 4, 13, 16, 19)    # x, y, z (pc), L (Lsun), M, T (K)
+TABS_TO_BLANKS = bytes.maketrans(b"\t", b" ")
+NUMBER_BYTES = np.zeros(256, dtype=bool)
+NUMBER_BYTES[list(b"0123456789.+-eE \r")] = True
+
+
+def list_value(field):
+    """A column read as orblenz reads a number with a decimal point: cut at
+    20 characters and at a comma; an empty one reads 0. None for a text this
+    reader does not take."""
+    t = field[:20].split(b",", 1)[0].strip()
+    if not t:
+        return 0.0
+    if b"." not in t or not NUMBER_BYTES[list(t)].all():
+        return None   # implied decimals, or not a plain number
+    try:
+        return float(t)
+    except ValueError:
+        return None   # a sign for an exponent, a lone E
+
+
+def list_block_slowly(block, first, path):
+    rows = []
+    for n, line in enumerate(block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
+        fields = line[:512].translate(TABS_TO_BLANKS).split(b" ")
+        vals = [list_value(fields[c - 1]) if c <= len(fields) else 0.0 for c in LIST_COLUMNS]
+        if None in vals:
+            raise Unreadable("%s:%d: column %d is not a number with a decimal point that this tool reads"
+                             % (path, first + n, LIST_COLUMNS[vals.index(None)]))
+        rows.append(vals)
+    return np.array(rows, dtype=np.float64).reshape(-1, 6)
+
+
+def list_block(block):
+    """The columns of LIST_COLUMNS of every line of a block, or None where a
+    line needs list_value's care (a line longer than 512 characters, a
+    field longer than 20, a comma, no decimal point, not a plain number)."""
+    buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
+    if (ends - starts > 512).any():
+        return None
+    cuts = np.flatnonzero((buf == 32) | (buf == 10))       # where each column ends
+    line_end = np.flatnonzero(buf[cuts] == 10)             # cuts that end a line
+    first_cut = np.concatenate(([0], line_end[:-1] + 1))
+    out = np.zeros((len(ends), len(LIST_COLUMNS)))
+    for j, c in enumerate(LIST_COLUMNS):
+        k = first_cut + c - 1                               # the cut after column c
+        have = np.flatnonzero(k <= line_end)                # lines with a column c
+        end = cuts[k[have]]
+        begin = cuts[k[have] - 1] + 1 if c > 1 else starts[have]
+        width = end - begin
+        if (width > 20).any():
+            return None
+        full = width > 0
+        w = np.arange(max(width.max(initial=0), 1))
+        text = np.where(w < width[full, None], buf[np.minimum(begin[full, None] + w, len(buf) - 1)], 32)
+        text = text.astype(np.uint8)
+        if not NUMBER_BYTES[text].all() or not (text == 46).any(axis=1).all():
+            return None
+        try:
+            out[have[full], j] = text.view("S%d" % len(w)).ravel().astype(np.float64)
+        except ValueError:
+            return None
+    return out
+
+
+def read_list(path, ra, dec, dist):
+    """Temperatures, luminosities and the cluster centre from the member list,
+    one per catalogue entry; or None, with a note why, when the list cannot
+    be read or does not hold the catalogue's stars.
+
+    Limits: every number read (columns 2, 3, 4, 13, 16, 19) must carry a
+    decimal point and be a plain decimal number with an optional e or E
+    exponent; implied decimals and the exponents d, D or a sign alone are
+    not read. Columns end at every tab or blank, as orblenz splits them."""
+    try:
+        parts, first = [], 1
+        for block in blocks(path):
+            a = list_block(block)
+            parts.append(a if a is not None else list_block_slowly(block, first, path))
+            first += len(parts[-1])
+    except OSError as e:
+        return note("cannot read %s: %s" % (path, e.strerror or e))
+    except Unreadable as e:
+        return note(str(e))
+    a = np.concatenate(parts) if parts else np.zeros((0, 6))
+    shining = a[~(np.float32(a[:, 4]) * MAG_FACTOR > DARK_LIMIT)]
+    if len(shining) != len(dist):
+        return note("%s has %d stars to show, the catalogue %d entries" % (path, len(shining), len(dist)))
+    # Every entry sits at centre + offset: one centre for all, or the list
+    # belongs to another catalogue.
+    pos = np.stack(cartesian(ra, dec, dist), axis=1)
+    centre = pos - shining[:, 0:3] * PC2LY
+    spread = np.abs(centre - centre.mean(axis=0)).max()
+    if not spread <= 1e-6 * (np.abs(centre).max() + 1.0):
+        return note("the stars of %s are not where the catalogue puts them" % path)
+    return shining[:, 5], shining[:, 3], centre.mean(axis=0)
+
+
+def note(text):
+    print("orblenz-plot: %s: the temperature-luminosity panel is left out" % text, file=sys.stderr)
+    return None
+
+
+# ------------------------------------------------------------- the sky
+
+def cartesian(ra, dec, dist):
+    r, d = np.radians(ra), np.radians(dec)
+    return dist * np.cos(d) * np.cos(r), dist * np.cos(d) * np.sin(r), dist * np.sin(d)
+
+
+def spherical(x, y, z):
+    dist = math.sqrt(x * x + y * y + z * z)
+    return math.degrees(math.atan2(y, x)) % 360.0, (math.degrees(math.asin(z / dist)) if dist else 0.0), dist
+
+
+def sky_offsets(ra, dec, ra0, dec0):
+    """Offsets from the centre in degrees: right ascension times cos Dec
+    (positive to the east) and declination."""
+    dra = (ra - ra0 + 180.0) % 360.0 - 180.0
+    return dra * np.cos(np.radians(dec)), dec - dec0
+
+
+def hms(ra):
+    s = round(ra / 15.0 * 3600.0, 1) % 86400.0
+    return "%dh %02dm %04.1fs" % (s // 3600, s % 3600 // 60, s % 60)
+
+
+def dms(dec):
+    s = round(abs(dec) * 3600.0)
+    return "%s%d° %02d′ %02d″" % ("−" if dec < 0 else "+", s // 3600, s % 3600 // 60, s % 60)
+
+
+# ------------------------------------------------------------- the figure
+
+def draw(base, out, cat, kinds, hr):
+    try:
+        import matplotlib
+    except ImportError:
+        sys.exit("orblenz-plot: needs matplotlib (apt-get install python3-matplotlib)")
+    matplotlib.use("Agg")
+    from matplotlib.figure import Figure
+    from matplotlib.lines import Line2D
+    from matplotlib.ticker import FixedLocator, MaxNLocator, MultipleLocator
+
+    ra, dec, dist, mag = cat[:4]
+    cls, group, style, xpos = kinds[:4]
+    n = len(mag)
+    many = n > 5000                       # rasterise the dots in .pdf and .svg
+    fig = Figure(figsize=FIG_SIZE, dpi=DPI)
+    grid = fig.add_gridspec(2, 3, width_ratios=[2.1, 1, 1], left=0.035, right=0.99,
+                            bottom=0.065, top=0.91, wspace=0.22, hspace=0.3)
+
+    if hr is not None:
+        temp, lum, centre = hr
+        ra0, dec0, dist0 = spherical(*centre)
+        where = "centre"
+    else:
+        ra0, dec0, dist0 = spherical(*(c.mean() for c in cartesian(ra, dec, dist)))
+        where = "mean position"
+    fig.suptitle("%s: %d entries, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
+                 % (os.path.basename(base), n, where, ra0, hms(ra0), ("%+.3f" % dec0).replace("-", "−"),
+                    dms(dec0), dist0, dist0 / PC2LY), fontsize=15)
+
+    # -- sky chart: as in a star atlas, one dot size per magnitude step
+    ax = fig.add_subplot(grid[:, 0])
+    ax.set_facecolor(SKY_BG)
+    dx, dy = sky_offsets(ra, dec, ra0, dec0)
+    edge = max(float(np.percentile(np.hypot(dx, dy), 99)) * 1.15, 1e-3)
+    unit, scale = ("arcmin", 60.0) if edge < 2.0 else ("degrees", 1.0)
+    dx, dy, edge = dx * scale, dy * scale, edge * scale
+    app = mag + 5.0 * np.log10(np.maximum(dist, 1e-9) / PC2LY) - 5.0   # apparent magnitude
+    bright, faint = math.floor(app.min()), math.ceil(np.percentile(app, 99))
+    step = max(1, math.ceil((faint - bright) / 6))
+    edges = list(range(bright, faint, step))[1:]
+    level = np.digitize(app, edges)                       # 0 the brightest
+    biggest = float(np.clip(7.0 * math.sqrt(3000.0 / n), 3.0, 7.0))   # a crowd in smaller dots
+    sizes = [biggest * (1.0 - 0.8 * i / max(len(edges), 1)) for i in range(len(edges) + 1)]
+    for i in reversed(range(len(sizes))):                 # the faint first, the bright on top
+        for s, (label, marker, colour) in enumerate(SKY_STYLES):
+            sel = (level == i) & (style == s)
+            if sel.any():
+                # The marks of remnants and the unclassified stay visible however faint.
+                ms = max(sizes[i], biggest / 2) if s >= len(LETTERS) else sizes[i]
+                ax.plot(dx[sel], dy[sel], ls="", marker=marker, ms=ms, mec="none", color=colour,
+                        rasterized=many)
+    present = np.unique(style)
+    handles = [Line2D([], [], ls="", marker=m, color=c, label=l) for s, (l, m, c) in enumerate(SKY_STYLES)
+               if s in present]
+    legend = dict(fontsize=8, facecolor="#1c2238", labelcolor="white", framealpha=0.8)
+    ax.add_artist(ax.legend(handles=handles, loc="upper left", **legend))
+    names = ["m < %d" % edges[0] if edges else "all"] + \
+        ["%d – %d" % (a, a + step) for a in edges[:-1]] + (["m ≥ %d" % edges[-1]] if edges else [])
+    ax.legend(handles=[Line2D([], [], ls="", marker="o", color="white", ms=sz, label=t)
+                       for sz, t in zip(sizes, names)], loc="upper right", title="apparent mag.",
+              title_fontsize=8, **legend).get_title().set_color("white")
+    ax.set_xlim(edge, -edge)   # east to the left
+    ax.set_ylim(-edge, edge)
+    ax.set_aspect("equal")
+    ax.set_xlabel("ΔRA cos Dec (%s, east to the left)" % unit)
+    ax.set_ylabel("ΔDec (%s)" % unit)
+    ax.set_title("The sky around the %s: colour by spectral class, size by apparent magnitude" % where,
+                 fontsize=11)
+    outside = int((np.maximum(np.abs(dx), np.abs(dy)) > edge).sum())
+    if outside:
+        ax.text(0.99, 0.01, "%d beyond the edge" % outside, transform=ax.transAxes,
+                ha="right", va="bottom", color="white", fontsize=8)
+
+    # -- spectral type against absolute magnitude, as Hertzsprung and Russell drew it
+    dot = 3.5 if n < 20000 else 1.5
+    per_group = np.bincount(group, minlength=len(GROUPS))
+    alpha = np.clip(3000.0 / np.maximum(per_group, 1), 0.05, 0.9)   # the crowded groups see-through
+
+    mk = ~np.isnan(xpos)
+    jitter = np.random.default_rng(1).uniform(-0.4, 0.4, n)   # spread each subclass a little
+    ax = fig.add_subplot(grid[0, 1] if hr is not None else grid[0, 1:])
+    for g in range(len(LUM_CLASSES)):
+        sel = mk & (group == g)
+        ax.plot(xpos[sel] + jitter[sel], mag[sel], ls="", marker="o", ms=dot, mec="none", alpha=alpha[g],
+                color=GROUP_COLOUR[g], rasterized=many)
+    right = max(69.5, float(np.nanmax(xpos)) + 0.5) if mk.any() else 69.5
+    ax.set_xlim(-1.5 if (xpos == -1).any() else -0.5, right)
+    ax.xaxis.set_major_locator(FixedLocator(range(0, int(right) + 1, 10)))
+    ax.set_xticklabels([c + "0" for c in LETTERS[:int(right) // 10 + 1]])
+    ax.xaxis.set_minor_locator(MultipleLocator(1))
+    ax.invert_yaxis()
+    ax.set_xlabel("spectral type")
+    ax.set_ylabel("AbsMag")
+    ax.set_title("Spectral type and absolute magnitude", fontsize=11)
+    ax.grid(alpha=0.3)
+    if (~mk).any():
+        ax.text(0.99, 0.01, "not shown: %d without an MK type" % (~mk).sum(), transform=ax.transAxes,
+                ha="right", va="bottom", fontsize=8)
+
+    # -- effective temperature against luminosity, from the member list
+    if hr is not None:
+        ax = fig.add_subplot(grid[0, 2])
+        with np.errstate(divide="ignore", invalid="ignore"):
+            lt, ll = np.log10(temp), np.log10(lum)
+        ok = np.isfinite(lt) & np.isfinite(ll)
+        for g in range(len(GROUPS)):
+            sel = ok & (group == g)
+            ax.plot(lt[sel], ll[sel], ls="", marker="o", ms=dot, mec="none", alpha=alpha[g],
+                    color=GROUP_COLOUR[g], rasterized=many)
+        ax.invert_xaxis()   # hot on the left
+        ax.set_xlabel(r"$\log\,T_\mathrm{eff}$ / K")
+        ax.set_ylabel(r"$\log\,L\,/\,L_\odot$")
+        ax.set_title("Temperature and luminosity (%s)" % os.path.basename(base + ".txt"), fontsize=11)
+        ax.grid(alpha=0.3)
+        if (~ok).any():
+            ax.text(0.99, 0.01, "not shown: %d with T or L ≤ 0" % (~ok).sum(), transform=ax.transAxes,
+                    ha="right", va="bottom", fontsize=8)
+
+    # -- entries per spectral class, stacked by luminosity class
+    ax = fig.add_subplot(grid[1, 1:])
+    xs = np.arange(len(COUNT_CLASSES))
+    counts = np.bincount(cls * len(GROUPS) + group, minlength=len(COUNT_CLASSES) * len(GROUPS))
+    counts = counts.reshape(len(COUNT_CLASSES), len(GROUPS))
+    bottom = np.zeros(len(COUNT_CLASSES))
+    for g in range(len(GROUPS)):
+        if counts[:, g].any():
+            ax.bar(xs, counts[:, g], bottom=bottom, color=GROUP_COLOUR[g], label=GROUP_LABEL[g], width=0.7)
+            bottom += counts[:, g]
+    for x, total in zip(xs, bottom):
+        ax.text(x, total, "%d" % total, ha="center", va="bottom", fontsize=9)
+    ax.set_xticks(xs)
+    ax.set_xticklabels(COUNT_LABELS, fontsize=9)
+    ax.set_ylim(0, bottom.max() * 1.12)
+    ax.set_ylabel("entries")
+    ax.yaxis.set_major_locator(MaxNLocator(integer=True))
+    ax.set_title("Entries per spectral class, by luminosity class", fontsize=11)
+    ax.legend(loc="best", fontsize=8, title="colours here and in the diagrams above", title_fontsize=8)
+
+    fig.savefig(out)
+
+
+# ------------------------------------------------------------- the run
+
+FORMATS = (".png", ".pdf", ".svg")
+
+
+def main(argv):
+    p = argparse.ArgumentParser(
+        prog="orblenz-plot",
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+        description="Draw the star catalogue <base>.stc that orblenz wrote into one figure:\n"
+        "  - a sky chart around the cluster's centre (right ascension offsets times\n"
+        "    cos Dec, east to the left), dots coloured by spectral class and larger\n"
+        "    for brighter stars;\n"
+        "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
+        "    luminosity class;\n"
+        "  - with the member list <base>.txt: effective temperature against luminosity;\n"
+        "  - the entries per spectral class, stacked by luminosity class.\n"
+        "The title gives the number of entries and the centre: the one the stars were\n"
+        "placed around when <base>.txt is there, else their mean position.",
+        epilog="Every line of the catalogue must be an entry as orblenz writes it: the first\n"
+        "line that is not is named with its number, and the exit status is 1 (2 for a\n"
+        "usage error). The member list is read only where its numbers carry decimal\n"
+        "points; otherwise its panel is left out. A run that takes more than 2 s says\n"
+        "how long it took on standard error.")
+    p.add_argument("base", help="the catalogue is <base>.stc, the member list <base>.txt")
+    p.add_argument("-o", metavar="FILE", dest="out",
+                   help="write the figure to FILE instead of <base>.png; its ending .png, .pdf or .svg"
+                   " picks the format")
+    p.add_argument("--summary", action="store_true",
+                   help="print the entries per spectral class instead of drawing: one line per class (O B A"
+                   " F G K M, DZ white dwarfs, Q neutron stars and black holes, other) with the count and"
+                   " its luminosity classes or codes")
+    a = p.parse_args(argv)
+    out = a.out or a.base + ".png"
+    if os.path.splitext(out)[1].lower() not in FORMATS:
+        p.error("the figure's file name must end in .png, .pdf or .svg: %s" % out)
+
+    try:
+        cat = read_catalogue(a.base + ".stc")
+    except Unreadable as e:
+        print("orblenz-plot: %s" % e, file=sys.stderr)
+        return 1
+    kinds = classify(cat[4])
+    if a.summary:
+        print("\n".join(summary_lines(kinds[4])))
+        return 0
+    hr = read_list(a.base + ".txt", *cat[:3]) if os.path.exists(a.base + ".txt") else None
+    try:
+        draw(a.base, out, cat, kinds, hr)
+    except OSError as e:
+        print("orblenz-plot: cannot write %s: %s" % (out, e.strerror or e), file=sys.stderr)
+        return 1
+    took = time.monotonic() - START
+    if took > SLOW_NOTE:
+        print("orblenz-plot: %d entries drawn in %.1f s" % (len(cat[3]), took), file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
