@@ -6,6 +6,7 @@
 #include "textio.h"
 
 int main(int argc, char** argv) {
+    std_fds_open();
     keep_args(argc, argv);
     signals_install();
     conversion_run();
