@@ -28,11 +28,7 @@ std::string entries(int from, int to) {
 }
 const std::vector<std::string> place = {"c", "CL1_", "83.75", "-22.5", "1500"};
 
-std::string dir_with(const std::string& list) {
-    std::string dir = scratch_dir();
-    write_file(dir + "/c.txt", list);
-    return dir;
-}
+std::string dir_with(const std::string& list) { std::string d = scratch_dir(); write_file(d + "/c.txt", list); return d; }
 
 // A run still going 3 s after its signal is killed (and fails its status).
 void end_soon(int pid) {

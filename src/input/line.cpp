@@ -162,17 +162,15 @@ void split_line(const char* p, int n, LineCut& cut) {
     // and a loop that stops at each one would mispredict its end.
     int* tabs = cut.ends + 1;
     int nt = 0;
-    int seps = 0;  // separators within the line itself
+    int seps = 0;  // separators within the line
     int base = 0;
     for (; base < nl && nt < NCOLS; base += 64) {
         std::uint64_t m = sep_bits(p + base);
         // The blanks after the line, in the last block.
         const int left = nl - base;
-        const std::uint64_t after =
-            (~std::uint64_t{0} << (left & 63)) & (std::uint64_t{0} - static_cast<std::uint64_t>(left < 64));
-        seps += popcount64(m & ~after);
-        m |= after;
+        m |= (~std::uint64_t{0} << (left & 63)) & (std::uint64_t{0} - static_cast<std::uint64_t>(left < 64));
         int count = popcount64(m);
+        seps += count;
         if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
         int* out = tabs + nt;
         for (int k = 0; k < count; k += 8) {
@@ -183,7 +181,9 @@ void split_line(const char* p, int n, LineCut& cut) {
         }
         nt += count;
     }
-    // The rest of a line with more than 20 columns only counts its separators.
+    // Less the blanks after the line in the last block; the rest of a line
+    // with more than 20 columns only counts its separators.
+    if (base > nl) seps -= base - nl;
     for (; base < nl; base += 64) {
         const int left = nl - base;
         const std::uint64_t m = sep_bits(p + base);
