@@ -43,7 +43,7 @@ int fd = -1;
 bool read_only = false;  // opened for reading only: writing fails
 int read_only_err = 0;   // why the update open failed
 bool regular = false;    // a regular file can be cut
-bool pipe = false;       // a FIFO (or pipe): written in whole lines that it takes at once
+bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
 bool emptied = false;    // the old content has been cut away
 char name[FIELD_LEN + 5];
 char buf[1 << 20];
@@ -74,11 +74,11 @@ bool flush_buf(bool ending) {
         if (regular && ::ftruncate(fd, 0) != 0) return false;
         emptied = true;
     }
-    if (ending && pipe && signal_pending) (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (ending && fifo && signal_pending) (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     std::size_t done = 0;
     while (done < blen) {
         std::size_t len = blen - done;
-        if (pipe && len > PIPE_BUF) {
+        if (fifo && len > PIPE_BUF) {
             // A pipe takes a write of at most PIPE_BUF bytes whole or not at
             // all: whole lines in such pieces, and its reader never sees
             // half a line, whatever stops the run.
@@ -174,7 +174,7 @@ void open_catalogue(const char* base) {
         }
     }
     regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    pipe = !regular && S_ISFIFO(st.st_mode);
+    fifo = !regular && S_ISFIFO(st.st_mode);
     // One run at a time on a catalogue: an exclusive flock(2) lock, held
     // until the descriptor is closed (at the end, or with the process). A
     // flock lock, not an fcntl one: it belongs to this open of the file, so
@@ -182,7 +182,7 @@ void open_catalogue(const char* base) {
     // needs no descriptor open for writing (a read-only catalogue is locked
     // too). A device (/dev/null) is no catalogue of a run and is not locked.
     // Where the file system has no such locks, the run goes on unlocked.
-    if ((regular || pipe) && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if ((regular || fifo) && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         int err = errno;
         ::close(fd);
         fd = -1;
