@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cstring>
 #include <random>
 #include <fcntl.h>
@@ -99,6 +98,8 @@ TEST(SplitLine, SameFieldsAsTheLineBuffer) {
         std::memset(place + n, 'x', sizeof place - static_cast<std::size_t>(n));  // not the line's: no separator
         LineCut cut;
         split_line(place, n, cut);
+        const std::string head = text.substr(0, LINE_LEN);  // the columns counted: separators in it, plus 1
+        ASSERT_EQ(cut.ncols, 1 + std::count(head.begin(), head.end(), ' ') + std::count(head.begin(), head.end(), '\t'));
 
         LineBuf line;
         FieldTable f;

@@ -116,6 +116,9 @@ int start_orblenz(const std::string& dir, const std::vector<std::string>& args, 
             struct rlimit none = {0, 0};
             if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(125);
         }
+        struct rlimit fsize = {static_cast<rlim_t>(opt.fsize_limit), static_cast<rlim_t>(opt.fsize_limit)};
+        if (opt.fsize_limit >= 0 && setrlimit(RLIMIT_FSIZE, &fsize) != 0) _exit(124);
+        if (opt.closed_out_err) close(1), close(2);
         std::vector<char*> av;
         av.push_back(const_cast<char*>(ORBLENZ_BIN));
         for (auto& a : args) av.push_back(const_cast<char*>(a.c_str()));

@@ -28,6 +28,8 @@ struct RunOptions {
     std::string stdout_path;      // standard output goes here ("" : captured)
     bool ignore_quit = false;     // start with SIGQUIT ignored
     bool no_threads = false;      // no thread can be started (RLIMIT_NPROC 0; as root only with uid)
+    long fsize_limit = -1;        // RLIMIT_FSIZE in bytes, -1: none set
+    bool closed_out_err = false;  // start with descriptors 1 and 2 closed
 };
 // Run orblenz with `args` in directory `dir`; stdin is /dev/null. Every
 // catalogue (*.stc) the run wrote there is then held to the planetarium's

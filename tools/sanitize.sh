@@ -27,4 +27,4 @@ ctest --test-dir build-asan --output-on-failure -j2
 # ThreadSanitizer: any race ends the run with status 66 and its report.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBLENZ_TSAN=ON >/dev/null
 cmake --build build-tsan -j2
-TSAN_OPTIONS=halt_on_error=1:exitcode=66 ctest --test-dir build-tsan --output-on-failure -j2 -R '^(EndToEnd|Docs)[.]'
+TSAN_OPTIONS=halt_on_error=1:exitcode=66 ctest --test-dir build-tsan --output-on-failure -j2 -R '^(EndToEnd|Faults|Docs)[.]'

@@ -13,10 +13,12 @@
 // The catalogue is unit 4, opened on the first call: for update without
 // emptying if it exists (so a run that writes nothing leaves it as it was),
 // else for reading only (the first entry then fails with "write start"),
-// else created. Entries go through one large buffer that only ever holds
-// complete lines; when the unit is closed (normal end, fatal report or
-// interrupt) the buffer is written and the file is cut after the last
-// complete entry on disk, so it holds exactly this run's entries.
+// else created; a FIFO is opened for writing only, as a pipe to its reader.
+// It is locked against a second run from its open to its close. Entries go
+// through one large buffer that only ever holds complete lines; when the
+// unit is closed (normal end, fatal report or signal) the buffer is written
+// and the file is cut after the last complete entry on disk, so it holds
+// exactly this run's entries.
 
 #include "catalogue.h"
 
@@ -25,7 +27,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <climits>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +51,7 @@ int fd = -1;
 bool read_only = false;  // opened for reading only: writing fails
 int read_only_err = 0;   // why the update open failed
 bool regular = false;    // a regular file can be cut
+bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
 bool emptied = false;    // the old content has been cut away
 char name[FIELD_LEN + 5];
 char buf[1 << 20];
@@ -54,30 +59,55 @@ std::size_t blen = 0;      // bytes in buf, complete entries only
 off_t on_disk = 0;         // bytes written to the file
 volatile off_t good = 0;   // end of the last complete entry on disk
 
+// Keep what is not written yet at the front of the buffer after done bytes
+// went out; the file is good up to the last line feed among them.
+void keep_rest(std::size_t done) {
+    const char* nl = static_cast<const char*>(memrchr(buf, '\n', done));
+    if (nl) good = on_disk - static_cast<off_t>(done) + static_cast<off_t>(nl - buf + 1);
+    std::memmove(buf, buf + done, blen - done);
+    blen -= done;
+}
+
 // Write the buffer out; false with errno set on failure. Before the first
 // write the old content is cut away, so that whatever ends the run (even a
 // signal nobody can catch) the file never holds a mix of two runs.
-bool flush_buf() {
+//
+// A signal that interrupts a write, or comes during one, is acted on at
+// once (which ends the run), what is written kept. While the run is ending
+// (`ending`) the writing stops instead, and a pipe is then no longer waited
+// for once a signal has come: the ending is never stuck on a reader that
+// does not read.
+bool flush_buf(bool ending) {
     if (!emptied && blen > 0) {
         if (regular && ::ftruncate(fd, 0) != 0) return false;
         emptied = true;
     }
+    if (ending && fifo && signal_pending) (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     std::size_t done = 0;
     while (done < blen) {
-        ssize_t w = ::write(fd, buf + done, blen - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
+        std::size_t len = blen - done;
+        if (fifo && len > PIPE_BUF) {
+            // A pipe takes a write of at most PIPE_BUF bytes whole or not at
+            // all: whole lines in such pieces, and its reader never sees
+            // half a line, whatever stops the run.
+            const char* nl = static_cast<const char*>(memrchr(buf + done, '\n', PIPE_BUF));
+            len = static_cast<std::size_t>(nl - (buf + done)) + 1;
+        }
+        ssize_t w = ::write(fd, buf + done, len);
+        if (w >= 0) {
+            done += static_cast<std::size_t>(w);
+            on_disk += w;
+        } else if (errno != EINTR || ending) {
             int err = errno;
-            // Only whole lines count: the end of the last one written.
-            const char* nl = static_cast<const char*>(memrchr(buf, '\n', done));
-            if (nl) good = on_disk - static_cast<off_t>(done) + static_cast<off_t>(nl - buf + 1);
-            std::memmove(buf, buf + done, blen - done);
-            blen -= done;
+            keep_rest(done);
             errno = err;
             return false;
         }
-        done += static_cast<std::size_t>(w);
-        on_disk += w;
+        if (signal_pending && !ending) {
+            keep_rest(done);
+            done = 0;
+            signals_act();
+        }
     }
     blen = 0;
     good = on_disk;
@@ -98,7 +128,7 @@ void close_catalogue(bool fatal) {
     const char* ctx = nullptr;  // the first failure, if any
     int err = 0;
     if (!read_only && ns > 0) {
-        if (!flush_buf()) {
+        if (!flush_buf(fatal)) {
             ctx = "write";
             err = errno;
         }
@@ -120,27 +150,52 @@ void cut_catalogue() {
     if (fd >= 0 && regular && ns > 0 && !read_only) (void)::ftruncate(fd, good);
 }
 
+void open_failed(int err) {
+    unit_open_failed(UNIT_CATALOGUE, name);
+    io_fatal_errno("open", err);
+}
+
 void open_catalogue(const char* base) {
     int n = str_len(base, FIELD_LEN);
     std::memcpy(name, base, static_cast<std::size_t>(n));
     std::memcpy(name + n, ".stc", 5);
-    fd = ::open(name, O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        read_only_err = errno;
-        fd = ::open(name, O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            read_only = true;
-        } else {
-            fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                int err = errno;
-                unit_open_failed(UNIT_CATALOGUE, name);
-                io_fatal_errno("open", err);
+    struct stat st;
+    if (::stat(name, &st) == 0 && S_ISFIFO(st.st_mode)) {
+        // A FIFO is a pipe to whoever reads it: opened for writing only, as
+        // a shell's `> fifo` opens it, so that its reader gets every entry.
+        // The open waits for a reader; a signal ends the wait and the run.
+        while ((fd = ::open(name, O_WRONLY | O_CLOEXEC)) < 0 && errno == EINTR) signals_poll();
+        if (fd < 0) open_failed(errno);
+    } else {
+        fd = ::open(name, O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            read_only_err = errno;
+            fd = ::open(name, O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                read_only = true;
+            } else {
+                // Not emptied here: a file that appeared meanwhile may be
+                // another run's, and is not ours before it is locked.
+                fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+                if (fd < 0) open_failed(errno);
             }
         }
     }
-    struct stat st;
     regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    fifo = !regular && S_ISFIFO(st.st_mode);
+    // One run at a time on a catalogue: an exclusive flock(2) lock, held
+    // until the descriptor is closed (at the end, or with the process). A
+    // flock lock, not an fcntl one: it belongs to this open of the file, so
+    // no other descriptor of it that this process closes drops it, and it
+    // needs no descriptor open for writing (a read-only catalogue is locked
+    // too). A device (/dev/null) is no catalogue of a run and is not locked.
+    // Where the file system has no such locks, the run goes on unlocked.
+    if ((regular || fifo) && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        int err = errno;
+        ::close(fd);
+        fd = -1;
+        open_failed(err);
+    }
     unit_open(UNIT_CATALOGUE, name, UnitCloser{close_catalogue, cut_catalogue});
 }
 
@@ -264,7 +319,7 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
     io_external(UNIT_CATALOGUE, false, cat_fmt);
     if (read_only) fail("write start", read_only_err);
     if (sizeof buf - blen < 256 + FIELD_LEN) {
-        if (!flush_buf()) fail("write", errno);
+        if (!flush_buf(false)) fail("write", errno);
     }
     blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
 }

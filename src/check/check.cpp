@@ -132,6 +132,7 @@ int first_odd_byte(const char* p, int nl) {
 
 // The state the conversion carries from star to star.
 int first_ncols = -1;        // the first star line's column count
+int prev_ncols = 0;          // the star line before's, 0 before the first
 std::int32_t ktype = 0;      // the type kept for a column 9 that cannot be read
 long stars = 0;
 long lines_with_empty = 0;   // star lines holding an empty column among 1 to 19
@@ -322,6 +323,14 @@ int check_list(const char (&base)[20], bool table) {
                 first_line_comment = i < nl && p[i] == '#';
             }
         }
+        // What is left of a list cut off while it was written: no star,
+        // and the end of a conversion.
+        if (!lr_line_ended() && !last_line_complete(cut.ncols, prev_ncols)) {
+            finding(K_CUT_OFF, len + 1, "the list ends inside this line, %d columns into it: it was cut off, and the conversion stops here",
+                    cut.ncols);
+            break;
+        }
+        prev_ncols = cut.ncols;
         check_star(cut, nl, table);
         const bool cr = len > 0 && p[len - 1] == '\r';
         if (len > LINE_LEN)

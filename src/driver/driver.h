@@ -43,7 +43,8 @@ enum RecKind : std::uint8_t {
     REC_STAR,  // a star: its entry (unless dead) and its code to tally
     REC_END,   // end of the list
     REC_FMT,   // a column refused under the form in fmt: the "fmt" report
-    REC_READ   // the list could not be read (err): the "read" report
+    REC_READ,  // the list could not be read (err): the "read" report
+    REC_CUT    // the list ends inside a line: the "read" report
 };
 struct StarRec {
     // The position (columns 2, 3, 4, parsecs from the centre): read by the

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    std_fds_open();
     Settings settings = parse_command_line(argc, argv);
     signals_install();
     if (settings.check) {

@@ -53,6 +53,7 @@ std::int32_t nstar = 0;
 // before any star had a readable type, or when that type lies outside 0 to
 // 20).
 std::int32_t ktype = 0;
+int prev_ncols = 0;  // columns of the line before, 0 before the first
 
 // One real column under its form; false when the form refuses it.
 inline bool read_f(int c, float& v) {
@@ -65,11 +66,19 @@ inline bool read_d(int c, double& v) {
 }
 
 // One star's line, cut into its columns, into its record: a star, or the
-// refusal that ends the run.
+// refusal or cut that ends the run.
 void read_star(StarRec& r) {
-    ++nstar;
     r.nc = 0;
     r.kind = REC_FMT;
+    // A last line without its line feed and with fewer columns than the
+    // line before is what is left of a list cut off while it was written:
+    // no star, but the end of the run.
+    if (!lr_line_ended() && !last_line_complete(cut.ncols, prev_ncols)) {
+        r.kind = REC_CUT;
+        return;
+    }
+    prev_ncols = cut.ncols;
+    ++nstar;
 
     float mass = 0;
     r.fmt = "(f20.10)";
@@ -231,6 +240,7 @@ bool write_star(const StarRec& r) {
         }
         io_external(UNIT_LIST, true, "(a)");
         io_current_unit(UNIT_LIST);
+        if (r.kind == REC_CUT) io_fatal_msg("read", "the list ends inside a line");
         io_fatal_errno("read", r.err);
     }
     // The position, columns 2 to 4, read last. After it the state a report

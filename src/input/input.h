@@ -94,5 +94,15 @@ void lr_close();
 // complete line is buffered and more must be read.
 enum : int { LR_LINE, LR_END, LR_ERROR, LR_WOULD_BLOCK };
 int lr_take(const char*& p, int& n, int& err, bool may_block);
+// Whether the line lr_take last delivered was ended by a line feed; only the
+// last line of a list can lack one.
+bool lr_line_ended();
+// Whether a last line that lacks its line feed is still a whole line: it
+// has at least as many columns (LineCut::ncols) as the line before it, or
+// at least 19 (up to the temperature) when it is the only line (prev_ncols
+// 0). A shorter one is what is left of a list cut off while it was written.
+inline bool last_line_complete(int ncols, int prev_ncols) {
+    return ncols >= (prev_ncols > 0 ? prev_ncols : 19);
+}
 // Read lines from an already open descriptor (tests, fuzzing).
 void lr_attach_fd(int fd, const char* name);

@@ -180,25 +180,31 @@ void split_line(const char* p, int n, LineCut& cut) {
     const int nl = n < LINE_LEN ? n : LINE_LEN;
     int* tabs = cut.ends + 1;
     int nt = 0;
-    int seps = 0;  // separators within the line
+    int seps = 0;  // separators, counted from the blocks' counts
     int base = 0;
-    for (; base < nl; base += 64) {
+    for (; base < nl && nt < NCOLS; base += 64) {
         std::uint64_t m = line_sep_bits(p, base, nl);
-        const int left = nl - base;
-        seps += popcount64(left < 64 ? m & ((std::uint64_t{1} << left) - 1) : m);
-        if (nt == NCOLS) continue;
         int count = popcount64(m);
+        seps += count;
         if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
         put_bits(m, count, base, tabs + nt);
         nt += count;
     }
+    // Less the blanks after the line in the last block; the rest of a line
+    // with more than 20 columns only counts its separators.
+    if (base > nl) seps -= base - nl;
+    for (; base < nl; base += 64) {
+        const int left = nl - base;
+        const std::uint64_t m = sep_bits(p + base);
+        seps += popcount64(left < 64 ? m & ~(~std::uint64_t{0} << left) : m);
+    }
+    cut.ncols = seps + 1;
     // Past the last block scanned, every position of the buffer is a tab.
     for (int q = base > nl ? base : nl; nt < NCOLS && q < LINE_LEN; ++q) tabs[nt++] = q;
     // Without 20 tabs in the buffer the last columns are empty.
     for (int i = nt; i < NCOLS; ++i) tabs[i] = (i > 0 ? tabs[i - 1] : -1) + 1;
     cut.ends[0] = -1;
     for (int i = 1; i <= NCOLS; ++i) cut.starts[i] = cut.ends[i - 1] + 1;
-    cut.ncols = seps + 1;
     cut.p = p;
 }
 
@@ -256,6 +262,7 @@ std::size_t rpos = 0, rlen = 0;
 int rfd = -1;
 bool reof = false;
 bool skipping = false;  // passing over the tail of a line longer than rbuf
+bool ended = true;      // the line last delivered had its line feed
 
 // At a report or a signal's ending the process is about to end and its
 // descriptors with it; the list's stays open there, since another thread
@@ -295,6 +302,7 @@ void lr_attach_fd(int fd, const char* name) {
     rfd = fd;
     rpos = rlen = 0;
     reof = skipping = false;
+    ended = true;
     unit_open(UNIT_LIST, name, UnitCloser{close_reader, nullptr});
 }
 
@@ -321,10 +329,14 @@ int pass_over(const char*& p, int& n, int& err) {
     for (;;) {
         int r = fill(err);
         if (r == LR_ERROR) return r;
-        if (r == LR_END) break;
+        if (r == LR_END) {
+            ended = false;
+            break;
+        }
         const char* e = static_cast<const char*>(std::memchr(rbuf, '\n', rlen));
         if (e) {
             rpos = static_cast<std::size_t>(e - rbuf) + 1;
+            ended = true;
             break;
         }
         rpos = rlen = 0;
@@ -352,6 +364,7 @@ int lr_take(const char*& p, int& n, int& err, bool may_block) {
             p = start;
             n = static_cast<int>(nl - start);
             rpos += static_cast<std::size_t>(n) + 1;
+            ended = true;
             return LR_LINE;
         }
         if (!may_block && !reof) return LR_WOULD_BLOCK;
@@ -376,10 +389,13 @@ int lr_take(const char*& p, int& n, int& err, bool may_block) {
             p = rbuf + rpos;
             n = static_cast<int>(rlen - rpos);
             rpos = rlen;
+            ended = false;
             return LR_LINE;
         }
     }
 }
+
+bool lr_line_ended() { return ended; }
 
 bool lr_next_span(const char*& p, int& n) {
     io_external(UNIT_LIST, true, "(a)");

@@ -40,6 +40,11 @@ struct UnitCloser {
     void (*cut)();
 };
 
+// Make sure descriptors 0, 1 and 2 are open, first thing in the process:
+// one that is closed is opened on /dev/null for reading only, so that no
+// file opened later takes its number (and a report or a signal's line into
+// the catalogue), while a write to it still fails as on a closed one.
+void std_fds_open();
 // Connect a unit: its file name (nullptr for none) and how to close it.
 // Also the "open" statement of the I/O state: the current unit becomes this
 // one and the fourth state word becomes "external".
@@ -88,13 +93,16 @@ void io_reset_state();
 
 // Install the fatal-signal handlers: floating-point exception, abort, trace
 // trap, quit (left ignored if ignored at start), interrupt (likewise) and
-// termination. Interrupt, quit and termination only raise a flag; the run
-// acts on it through signals_poll().
+// termination; and every other signal whose default action ends the
+// process (hangup, broken pipe, user signals, alarms, limits, ...), unless
+// it was ignored or handled at start. Signals from outside only raise a
+// flag; the run acts on it through signals_poll().
 void signals_install();
-// Pending interrupt/quit/termination signal number, or 0.
+// Pending signal from outside (the first one), or 0.
 extern volatile std::sig_atomic_t signal_pending;
 // Act on a pending signal: its line on standard error, every unit closed,
-// then exit status 1 (interrupt, termination) or abort (quit).
+// then exit status 1 (interrupt, termination), abort (quit), or, for any
+// other, the end by that same signal at its default action (128 + n).
 void signals_act();
 inline void signals_poll() {
     if (signal_pending) signals_act();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -88,13 +89,12 @@ void build_report(Report& r, const char* ctx, int err, const char* msg) {
     r.put(" IO\n");
 }
 
+// A report or a signal's line. The process is ending already: a failure,
+// or a signal that interrupts a write that waits, ends the writing.
 void write_all(int fd, const char* p, std::size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
+        if (w < 0) return;
         p += w;
         n -= static_cast<std::size_t>(w);
     }
@@ -106,6 +106,10 @@ void write_all(int fd, const char* p, std::size_t n) {
         std::signal(SIGABRT, SIG_DFL);
         std::abort();
     }
+    // A signal that came first ends the run by its own rule: a write that
+    // failed because of it (a pipe without reader, the file size limit)
+    // ends by that signal, not with a report.
+    if (signal_pending) signals_act();
     in_fatal = true;
     // Build the report from the state of the failing statement before the
     // flush of standard output touches it.
@@ -121,6 +125,18 @@ void write_all(int fd, const char* p, std::size_t n) {
 }  // namespace
 
 // ---------------------------------------------------------------- units
+
+void std_fds_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number is this one: those below it are open.
+        int nul = ::open("/dev/null", O_RDONLY);
+        if (nul >= 0 && nul != fd) {
+            dup2(nul, fd);
+            ::close(nul);
+        }
+    }
+}
 
 void unit_open(int unit, const char* name, UnitCloser closer) {
     Unit& u = units[unit];
@@ -216,22 +232,27 @@ void out_write(const char* s, std::size_t n) {
 
 // Write the buffer out. A failed write is the fatal "write" report on unit 6,
 // except during a report or an ending, when the text is dropped.
+// A signal that interrupts a write (or comes during one) is acted on before
+// the rest is written; what is written stays written.
 void out_flush() {
     std::size_t done = 0;
     while (done < outlen) {
         ssize_t w = ::write(1, outbuf + done, outlen - done);
-        if (w < 0) {
-            if (errno == EINTR && !in_fatal) {
-                signals_poll();
-                continue;
-            }
+        if (w >= 0) {
+            done += static_cast<std::size_t>(w);
+        } else if (errno != EINTR || in_fatal) {
             int err = errno;
             outlen = 0;
             if (in_fatal) return;
             io_current_unit(UNIT_STDOUT);
             fatal("write", err, nullptr);
         }
-        done += static_cast<std::size_t>(w);
+        if (signal_pending && !in_fatal) {
+            std::memmove(outbuf, outbuf + done, outlen - done);
+            outlen -= done;
+            done = 0;
+            signals_act();
+        }
     }
     outlen = 0;
 }
@@ -251,11 +272,25 @@ volatile std::sig_atomic_t signal_pending = 0;
 
 namespace {
 
-// Interrupt, quit and termination: only note the signal; the run acts on it
+// Interrupt, quit, termination and every other signal from outside that
+// would end the process: only note the first one; the run acts on it
 // between stars, and a read or write that the signal interrupts acts on it
 // at once.
 extern "C" void on_async_signal(int sig) {
     if (!signal_pending) signal_pending = sig;
+}
+
+// Cut every unit after its last complete data, with async-signal-safe calls.
+void cut_units() {
+    for (int i = 0; i < UNIT_MAX; ++i)
+        if (units[i].connected && units[i].closer.cut) units[i].closer.cut();
+}
+
+void set_default(int sig) {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = SIG_DFL;
+    sigaction(sig, &sa, nullptr);
 }
 
 // Floating-point exception, abort and trace trap come from the program
@@ -264,46 +299,93 @@ extern "C" void on_async_signal(int sig) {
 extern "C" void on_sync_signal(int sig) {
     const char* line = sig == SIGFPE ? "Floating Exception\n" : sig == SIGABRT ? "IOT Trap\n" : "Trace trap\n";
     write_all(2, line, std::strlen(line));
-    for (int i = 0; i < UNIT_MAX; ++i)
-        if (units[i].connected && units[i].closer.cut) units[i].closer.cut();
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = SIG_DFL;
-    sigaction(SIGABRT, &sa, nullptr);
+    cut_units();
+    set_default(SIGABRT);
     abort();
 }
 
-void install(int sig, void (*handler)(int), bool keep_ignored) {
+// A memory fault, a bad instruction or a refused system call: from the
+// program itself, the units are cut here and the signal, back at its default
+// action, ends the process once the handler returns. The same signal sent
+// by another process is one from outside like any other.
+extern "C" void on_fault_signal(int sig, siginfo_t* si, void*) {
+    if (si->si_code <= 0) {
+        on_async_signal(sig);
+        return;
+    }
+    cut_units();
+    set_default(sig);
+    raise(sig);
+}
+
+// Which disposition found at start stays: none, an ignored one, or any
+// that is not the default action.
+enum Keep { REPLACE, KEEP_IGNORED, KEEP_SET };
+
+void install(int sig, void (*handler)(int), Keep keep, void (*action)(int, siginfo_t*, void*) = nullptr) {
     struct sigaction old, sa;
+    if (keep != REPLACE && sigaction(sig, nullptr, &old) == 0) {
+        if (old.sa_handler == SIG_IGN) return;
+        if (keep == KEEP_SET && ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)) return;
+    }
     std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = handler;
+    if (action) {
+        sa.sa_sigaction = action;
+        sa.sa_flags = SA_SIGINFO;
+    } else {
+        sa.sa_handler = handler;
+    }
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no SA_RESTART: a blocked read returns and acts on the signal
-    if (keep_ignored && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+    // No SA_RESTART: a blocked read or write returns and acts on the signal.
     sigaction(sig, &sa, nullptr);
 }
+
+// The signals from outside whose default action ends the process, beyond
+// interrupt, quit and termination. Each ends the run without a line of its
+// own, by the signal itself, so a shell or a batch system sees what it
+// always saw (128 + n); the units are closed first. One ignored at start
+// stays ignored, and one that something in the process (a profiler, a
+// sanitizer) handles already stays with it.
+const int quiet_signals[] = {SIGHUP, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,
+                             SIGXCPU, SIGXFSZ, SIGIO, SIGPWR,
+#ifdef SIGSTKFLT
+                             SIGSTKFLT,
+#endif
+};
+const int fault_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGSYS};
 
 }  // namespace
 
 void signals_install() {
-    install(SIGFPE, on_sync_signal, false);
-    install(SIGABRT, on_sync_signal, false);
-    install(SIGTRAP, on_sync_signal, false);
-    install(SIGQUIT, on_async_signal, true);
-    install(SIGINT, on_async_signal, true);
-    install(SIGTERM, on_async_signal, false);
+    install(SIGFPE, on_sync_signal, REPLACE);
+    install(SIGABRT, on_sync_signal, REPLACE);
+    install(SIGTRAP, on_sync_signal, REPLACE);
+    install(SIGQUIT, on_async_signal, KEEP_IGNORED);
+    install(SIGINT, on_async_signal, KEEP_IGNORED);
+    install(SIGTERM, on_async_signal, REPLACE);
+    for (int sig : quiet_signals) install(sig, on_async_signal, KEEP_SET);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) install(sig, on_async_signal, KEEP_SET);
+    for (int sig : fault_signals) install(sig, nullptr, KEEP_SET, on_fault_signal);
 }
 
 void signals_act() {
     int sig = signal_pending;
-    const char* line = sig == SIGINT ? "Interrupt\n" : sig == SIGQUIT ? "Quit signal\n" : "Killed\n";
     if (in_fatal) return;  // a report is under way; it ends the process
     in_fatal = true;       // closing must not start a report of its own
+    const char* line = sig == SIGINT ? "Interrupt\n" : sig == SIGQUIT ? "Quit signal\n" : sig == SIGTERM ? "Killed\n" : "";
     write_all(2, line, std::strlen(line));
     units_close_all(true);
     if (sig == SIGQUIT) {
         std::signal(SIGABRT, SIG_DFL);
         std::abort();
     }
-    std::_Exit(1);
+    if (sig == SIGINT || sig == SIGTERM) std::_Exit(1);
+    // Any other: the signal itself, at its default action.
+    set_default(sig);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(sig);
+    std::_Exit(128 + sig);
 }

@@ -1,0 +1,116 @@
+// Faults from outside, end to end, one case per fault: a signal, a list cut
+// off, closed standard descriptors, a locked catalogue, a FIFO catalogue.
+
+#include "test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+// A sun-like star at the centre (G2V, AbsMag 4.83), n times, and entries
+// from..to under the placement 83.75 -22.5 1500 (144 characters each).
+const std::string sun = "1.\t0.\t0.\t0.\t0.\t0.\t0.\t0.\t1\t0.\t0.\t0.\t1.\t0.\t0.\t5.0842105\t0.\t0.\t5778.\t0.\n";
+std::string suns(int n) { std::string s; while (n-- > 0) s += sun; return s; }
+std::string entries(int from, int to) {
+    std::string s;
+    for (int n = from; n <= to; ++n) {
+        std::string num = std::to_string(n);
+        s += " Star \"CL1_" + std::string(6 - num.size(), '0') + num + "\" {RA 0.83750000000000000E+02 Dec " +
+             "-.22500000000000000E+02 Distance 0.15000000000000002E+04 SpectralType \"G2V\" AbsMag    4.83 }\n";
+    }
+    return s;
+}
+const std::vector<std::string> place = {"c", "CL1_", "83.75", "-22.5", "1500"};
+
+std::string dir_with(const std::string& list) { std::string d = scratch_dir(); write_file(d + "/c.txt", list); return d; }
+
+// A run still going 3 s after its signal is killed (and fails its status).
+void end_soon(int pid) {
+    siginfo_t si{};
+    for (int i = 0; i < 300 && !si.si_pid; ++i)
+        if (waitid(P_PID, static_cast<id_t>(pid), &si, WEXITED | WNOHANG | WNOWAIT) == 0 && !si.si_pid) usleep(10000);
+    kill(pid, SIGKILL);
+}
+
+}  // namespace
+
+// A file size limit at its default action: SIGXFSZ, and the entries that fit.
+TEST(Faults, SignalEndsTheRunByItself) {
+    RunOptions opt;
+    opt.fsize_limit = 200000;
+    std::string dir = dir_with(suns(5000));
+    RunResult r = run_orblenz(dir, place, opt);
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(r.status, 128 + SIGXFSZ);
+    EXPECT_TRUE(read_file(dir + "/c.stc") == entries(1, 200000 / 144)) << read_file(dir + "/c.stc").size();
+}
+
+TEST(Faults, ListCutOffInsideALine) {
+    const struct { const char* name; std::string list; std::string stc; } cases[] = {
+        {"12 bytes of line 4", suns(3) + sun.substr(0, 12), entries(1, 3)},
+        {"an only line of 18 columns", sun.substr(0, sun.find("\t5778.")), "none"},
+    };
+    for (auto& c : cases) {
+        std::string dir = dir_with(c.list);
+        RunResult r = run_orblenz(dir, place);
+        EXPECT_EQ(r.out + r.err, "read: the list ends inside a line\napparent state: unit 3 named c.txt\n"
+                                 "last format: (a)\nlately reading sequential formatted external IO\n") << c.name;
+        EXPECT_EQ(r.status, 134) << c.name;
+        EXPECT_EQ(file_exists(dir + "/c.stc") ? read_file(dir + "/c.stc") : "none", c.stc) << c.name;
+    }
+}
+
+TEST(Faults, ClosedStandardDescriptorsTakeNoReportIntoTheCatalogue) {
+    std::string dir = dir_with(suns(3) + "1.5x\n" + sun);
+    RunOptions opt;
+    opt.closed_out_err = true;
+    EXPECT_EQ(run_orblenz(dir, place, opt).status, 134);
+    EXPECT_EQ(read_file(dir + "/c.stc"), entries(1, 3));
+}
+
+TEST(Faults, LockedCatalogueIsLeftAlone) {
+    std::string dir = dir_with(suns(3));
+    write_file(dir + "/c.stc", " another run's entry\n");
+    int fd = open((dir + "/c.stc").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    RunResult r = run_orblenz(dir, place);
+    close(fd);
+    EXPECT_EQ(r.out + r.err, "open: Resource temporarily unavailable\napparent state: unit 4 named c.stc\n"
+                             "last format: (d20.15)\nlately reading sequential formatted external IO\n");
+    EXPECT_EQ(r.status, 134);
+    EXPECT_EQ(read_file(dir + "/c.stc"), " another run's entry\n");
+}
+
+// Its reader gets every entry; a signal ends a run that waits for a reader,
+// or for one that does not read, and what went into the pipe is whole entries.
+TEST(Faults, FifoCatalogueIsAPipeToItsReader) {
+    std::string dir = dir_with(suns(3));
+    ASSERT_EQ(mkfifo((dir + "/c.stc").c_str(), 0644), 0);
+    int pid = start_orblenz(dir, place);
+    EXPECT_EQ(read_file(dir + "/c.stc"), entries(1, 3));
+    EXPECT_EQ(finish_orblenz(dir, pid).status, 0);
+    const struct { int sig; const char* line; int status; bool reader; } cases[] = {
+        {SIGINT, "Interrupt\n", 1, false}, {SIGTERM, "Killed\n", 1, true}, {SIGHUP, "", 128 + SIGHUP, true}};
+    for (auto& c : cases) {
+        dir = dir_with(suns(2000));
+        ASSERT_EQ(mkfifo((dir + "/c.stc").c_str(), 0644), 0);
+        pid = start_orblenz(dir, place);
+        int fd = c.reader ? open((dir + "/c.stc").c_str(), O_RDONLY) : -1;
+        usleep(300000);
+        kill(pid, c.sig);
+        end_soon(pid);
+        RunResult r = finish_orblenz(dir, pid);
+        EXPECT_EQ(r.err, c.line);
+        EXPECT_EQ(r.status, c.status);
+        std::string got(2000 * 144, '\0');
+        got.resize(fd < 0 ? 0 : static_cast<std::size_t>(std::max<ssize_t>(0, read(fd, &got[0], got.size()))));
+        EXPECT_TRUE(fd < 0 || (got.size() > 0 && got == entries(1, static_cast<int>(got.size() / 144)))) << got.size();
+        close(fd);
+    }
+}
