@@ -453,11 +453,17 @@ TEST(EndToEnd, UncatchableKillLeavesNoMix) {
     std::string stc = read_file(dir + "/c.stc");
     ASSERT_FALSE(stc.empty());
     EXPECT_EQ(stc.find("old entry"), std::string::npos);
+    // A kill inside a write may cut its last line: at most that one is
+    // incomplete, and it is the beginning of the entry due.
     std::size_t n = 0, p = 0;
     while (p < stc.size()) {
         std::size_t e = stc.find('\n', p);
-        ASSERT_NE(e, std::string::npos) << "a half line at the end";
-        ASSERT_EQ(stc.substr(p, e + 1 - p), centre_entry(static_cast<int>(++n)));
+        std::string want = centre_entry(static_cast<int>(++n));
+        if (e == std::string::npos) {
+            ASSERT_EQ(stc.substr(p), want.substr(0, stc.size() - p)) << "entry " << n;
+            break;
+        }
+        ASSERT_EQ(stc.substr(p, e + 1 - p), want);
         p = e + 1;
     }
 }
