@@ -210,33 +210,48 @@ void split_line(const char* p, int n, LineCut& cut) {
 
 void split_table(const char* p, int n, LineCut& cut) {
     const int nl = n < LINE_LEN ? n : LINE_LEN;
-    int* starts = cut.starts + 1;
+    // A column ends at the first separator after it, where a run of
+    // separators begins, and the next begins at the first character after
+    // the run that is no separator. Most runs are one separator long: the
+    // column after it then begins right after the end of the one before, as
+    // in a plain list. Only the columns after longer runs, and the first
+    // after separators at the start of the line, are moved on, one by one.
     int* ends = cut.ends + 1;
-    int ns = 0, ne = 0, cols = 0;
-    // A column begins at a character that is no separator after one that
-    // is (the line counts as beginning after a separator), and ends at a
-    // separator after a character that is none.
-    std::uint64_t before = 1;
+    int ne = 0, cols = 0;
+    int moved[NCOLS], moved_to[NCOLS];  // such columns (0-based) and where they begin
+    int nm = 0;
+    std::uint64_t before = 1;      // the line counts as beginning after a separator
+    std::uint64_t end_before = 0;  // the block before ended with the end of a column
     for (int base = 0; base < nl; base += 64) {
         const std::uint64_t m = line_sep_bits(p, base, nl);
         const std::uint64_t prev = (m << 1) | before;
-        const std::uint64_t s = ~m & prev, e = m & ~prev;
+        const std::uint64_t s = ~m & prev;  // where columns begin
+        const std::uint64_t e = m & ~prev;  // where they end
+        // Beginnings not right after an end: after a longer run.
+        for (std::uint64_t d = s & ~((e << 1) | end_before); d; d &= d - 1) {
+            const int k = cols + popcount64(s & ((d & (~d + 1)) - 1));
+            if (k < NCOLS) {
+                moved[nm] = k;
+                moved_to[nm++] = base + __builtin_ctzll(d);
+            }
+        }
         before = m >> 63;
-        int cs = popcount64(s);
-        cols += cs;
-        if (cs > NCOLS - ns) cs = NCOLS - ns;
-        put_bits(s, cs, base, starts + ns);
-        ns += cs;
-        int ce = popcount64(e);
-        if (ce > NCOLS - ne) ce = NCOLS - ne;
-        put_bits(e, ce, base, ends + ne);
-        ne += ce;
+        end_before = e >> 63;
+        cols += popcount64(s);
+        if (ne == NCOLS) continue;
+        int count = popcount64(e);
+        if (count > NCOLS - ne) count = NCOLS - ne;  // only the first 20 count
+        put_bits(e, count, base, ends + ne);
+        ne += count;
     }
     // A column that runs to the end of the line (a line of 64 x k
     // characters, or one cut at LINE_LEN) ends there; missing columns are
-    // empty, at the end of the line.
-    if (ne < ns) ends[ne++] = nl;
-    for (; ns < NCOLS; ++ns, ++ne) starts[ns] = ends[ne] = nl;
+    // empty.
+    if (ne < cols && ne < NCOLS) ends[ne++] = nl;
+    for (int i = ne; i < NCOLS; ++i) ends[i] = (i > 0 ? ends[i - 1] : -1) + 1;
+    cut.ends[0] = -1;
+    for (int i = 1; i <= NCOLS; ++i) cut.starts[i] = cut.ends[i - 1] + 1;
+    for (int j = 0; j < nm; ++j) cut.starts[moved[j] + 1] = moved_to[j];
     cut.ncols = cols;
     cut.p = p;
 }
