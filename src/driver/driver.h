@@ -47,14 +47,17 @@ enum RecKind : std::uint8_t {
     REC_CUT    // the list ends inside a line: the "read" report
 };
 struct StarRec {
-    // The position (columns 2, 3, 4, parsecs from the centre): read by the
-    // reading half when the writing half lags (pos_read), else the columns'
-    // texts for the writing half to read.
+    // Column 12 (read only to be checked) and the position (columns 2, 3,
+    // 4, parsecs from the centre): read by the reading half when the writing
+    // half lags (pos_read), else the columns' texts for the writing half to
+    // read, column 12 first.
     union {
         double xyz[3];
         char text[3][20];
     } pos;
     std::int32_t pos_len[3];
+    char c12[20];
+    std::int32_t c12_len;
     bool pos_read;
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0

@@ -6,12 +6,16 @@
 // (temperature); classify; read the position (columns 2, 3, 4); write the
 // catalogue entry unless the star is dead; tally the code. The first column
 // that does not read under its form ends the run with the "fmt" report, so
-// the order of the reads decides the report's "last format:" line.
+// the order of the reads decides the report's "last format:" line. (Column
+// 12 is read just before the position: the report cannot tell, since
+// classification does not consult it and it shares its form with 13, 16
+// and 19.)
 //
 // The pass runs in two halves joined by the hand-off ring: the reading half
-// (lines, columns, classification, and the position when the other half
-// lags) on a thread of its own, the writing half (the position otherwise,
-// report lines, entries, tally, reports) on the main thread. The reading
+// (lines, columns, classification, and column 12 and the position when the
+// other half lags) on a thread of its own, the writing half (column 12 and
+// the position otherwise, report lines, entries, tally, reports) on the
+// main thread. The reading
 // half has no visible effect: what it finds reaches the output only through
 // the writing half, star by star in list order, so the output, the reports
 // and what a signal leaves behind are those of the plain pass. Where no
@@ -104,23 +108,31 @@ void read_star(StarRec& r) {
     // summary anyway.
     if (ktype >= 0 && ktype < ntypes_size) ++ntypes[ktype];
 
+    // Column 12 is read after the position's turn has come: classification
+    // does not consult it, and a refusal of it reads the same "(f20.10)"
+    // as one of columns 13, 16 or 19, while it must come before one of the
+    // position's.
     float col12 = 0, lum = 0, temp = 0;
     r.fmt = "(f20.10)";
-    if (!read_f(12, col12) || !read_f(13, lum) || !read_f(16, r.absmag) || !read_f(19, temp)) return;
+    if (!read_f(13, lum) || !read_f(16, r.absmag) || !read_f(19, temp)) return;
 
     guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
-    // The position: read here while the writing half lags behind (more
-    // than an eighth of the ring waits for it), else left to it as text;
-    // the two halves then share the work whichever is slower on this
-    // machine, and little is left for the writing half alone at the end. A
-    // column's 20 characters from its start are readable (at most 20 tabs
-    // precede them).
+    // Column 12 and the position: read here while the writing half lags
+    // behind (more than an eighth of the ring waits for it), else left to it
+    // as text; the two halves then share the work whichever is slower on
+    // this machine, and little is left for the writing half alone at the
+    // end. A column's 20 characters from its start are readable (at most 20
+    // tabs precede them).
     r.pos_read = ho_backlog() > ho_capacity() / 8;
     if (r.pos_read) {
+        if (!read_f(12, col12)) return;
         r.fmt = "(d20.15)";
         if (!read_d(2, r.pos.xyz[0]) || !read_d(3, r.pos.xyz[1]) || !read_d(4, r.pos.xyz[2])) return;
     } else {
+        FieldSpan s12 = column(cut, 12);
+        std::memcpy(r.c12, s12.p, FIELD_LEN);
+        r.c12_len = s12.len;
         for (int k = 0; k < 3; ++k) {
             FieldSpan s = column(cut, 2 + k);
             std::memcpy(r.pos.text[k], s.p, FIELD_LEN);
@@ -246,6 +258,11 @@ bool write_star(const StarRec& r) {
     // The position, columns 2 to 4, read last. After it the state a report
     // from opening the catalogue shows is that of the read of column 4.
     double pos[3];
+    if (!r.pos_read) {
+        float col12;
+        io_internal(true, "(f20.10)");
+        if (!rd_f_text(r.c12, r.c12_len, FIELD_LEN, 10, col12)) io_fatal_fmt();
+    }
     io_internal(true, "(d20.15)");
     if (!read_position(r, pos)) io_fatal_fmt();
     if (std::memcmp(r.code, "dead  ", 6) != 0)
