@@ -397,6 +397,9 @@ TEST(EndToEnd, LongListsBothWays) {
         {"column 13 refused", 9970, star("1.", "0.", "0.", "0.", "123", "x", "5.0842105", "5778."), "(f20.10)"},
         {"column 2 refused", 6000, star("1.", "0.x", "0.", "0.", "1", "1.", "5.0842105", "5778."), "(d20.15)"},
         {"column 4 refused", 8973, star("1.", "0.", "0.", "1e", "123", "1.", "5.0842105", "5778."), "(d20.15)"},
+        // Column 12, read with the position, comes before it.
+        {"columns 12 and 2 refused", 5000, star("1.", "0.x", "0.", "0.", "1", "1.", "5.0842105", "5778.", "x"), "(f20.10)"},
+        {"columns 12 and 3 refused", 8500, star("1.", "0.", "0.x", "0.", "1", "1.", "5.0842105", "5778.", "x"), "(f20.10)"},
     };
     int uid = unprivileged_uid();
     for (auto& c : cases) {
