@@ -100,7 +100,7 @@ TEST(GuessType, WorkedExamples) {
         {6, 500, -2, 2500, "M6II  ", -1.9f},
         {10, 0.001f, 12, 10000, "DZ5   ", 11.4f},
         {11, 0.01f, 11, 20160, "DZ2   ", 10.45f},
-        {12, 0.0001f, 15, 5000, "DZ1   ", 14.25f},
+        {12, 0.0001f, 15, 5000, "DZ9   ", 14.25f},  // ratio 10.08: ten or more
         {13, 0, 50, 0, "Q     ", 47.5f},
         {15, 0, 50, 0, "SNR   ", 47.5f},
         {16, 1, 5, 5000, "????  ", 4.75f},
@@ -139,18 +139,21 @@ TEST(GuessType, LuminosityThresholds) {
     run_table(rows);
 }
 
-// The first non-blank character of 50400 / T written as F4.1.
+// The first non-blank character of 50400 / T written as F4.1; a positive
+// ratio of 10.0 or more (5065 K and cooler) is the coolest class, 9.
 TEST(GuessType, WhiteDwarfCharacter) {
     const Case rows[] = {
         {10, 1, 1, 53000, "DZ1   ", 0.95f},  {10, 1, 1, 53100, "DZ0   ", 0.95f},
-        {11, 1, 1, 5065, "DZ1   ", 0.95f},   {11, 1, 1, 5066, "DZ9   ", 0.95f},
-        {12, 1, 1, 505, "DZ9   ", 0.95f},    {12, 1, 1, 504, "DZ*   ", 0.95f},
+        {11, 1, 1, 5065, "DZ9   ", 0.95f},   {11, 1, 1, 5066, "DZ9   ", 0.95f},
+        {12, 1, 1, 4588, "DZ9   ", 0.95f},   {12, 1, 1, 505, "DZ9   ", 0.95f},
+        {12, 1, 1, 504, "DZ9   ", 0.95f},    {10, 1, 1, 3.0f, "DZ9   ", 0.95f},
         {10, 1, 1, -10000, "DZ-   ", 0.95f}, {10, 1, 1, -5000, "DZ*   ", 0.95f},
         {10, 1, 1, -1e9f, "DZ0   ", 0.95f},  {11, 1, 1, 1e9f, "DZ0   ", 0.95f},
         // The infinite ratio at 0 K (either sign) and a temperature that is
-        // not a number: too large for four places.
+        // not a number: too large for four places. A positive temperature
+        // so small that the ratio overflows is as cool as any.
         {10, 1, 1, 0.0f, "DZ*   ", 0.95f},   {11, 1, 1, -0.0f, "DZ*   ", 0.95f},
-        {12, 1, 1, 1e-40f, "DZ*   ", 0.95f}, {12, 1, 1, nan_f, "DZ*   ", 0.95f},
+        {12, 1, 1, 1e-40f, "DZ9   ", 0.95f}, {12, 1, 1, nan_f, "DZ*   ", 0.95f},
     };
     run_table(rows);
 }

@@ -69,17 +69,24 @@ static inline char subclass_of(float t, char& letter) {
 }
 
 // The white-dwarf character: the first non-blank character of the ratio
-// 50400 / t written as F4.1. A ratio that is infinite (t = 0 of either sign,
-// or so small that the quotient overflows) or not a number gives '*', like a
-// ratio too large for the field.
+// 50400 / t written as F4.1, which the planetarium reads as the subclass,
+// a temperature index (DZ1 is drawn at 50,400 K, DZ9 at 5,600 K). A
+// positive ratio of 10.0 or more (t from 5065 K down) would give its tens
+// digit, or '*' from 100 on, and turn the old, cool white dwarfs into the
+// hottest ones: it gives '9', the coolest class one character can name. A
+// ratio that is infinite (t = 0 of either sign, or so small that the quotient
+// overflows) or not a number gives '*', like a ratio too large for the field;
+// a negative temperature keeps its '-' or '*'.
 static inline char wd_char(float t) {
     const float ratio = wd_numer / t;
-    if (!std::isfinite(ratio)) return '*';
+    if (!std::isfinite(ratio)) return t > 0.0f ? '9' : '*';
     char w[4];
     wr_f(ratio, 4, 1, w);
     // The fixed-point text is at least three characters, so one shift leaves
     // a non-blank character in front.
-    return w[0] == ' ' ? w[1] : w[0];
+    if (w[0] == ' ') return w[1];
+    // Two digits before the point, or asterisks: ten or more.
+    return ratio > 0.0f ? '9' : w[0];
 }
 
 void guess_type(const std::int32_t& /*nstar*/, const float& /*mass*/, const float& lum, float& absmag,
