@@ -480,6 +480,8 @@ TEST(EndToEnd, EveryEntryLoads) {
     auto refused = [](const std::string& what) { return "orblenz: star-name prefix refused: " + what + "\n"; };
     std::string named = centre_entry(1);
     named.replace(7, 4, "12345678901234567890");
+    std::string cut_utf8 = centre_entry(1);
+    cut_utf8.replace(7, 4, "1234567890123456789");
     std::vector<Case> cases = {
         {"column 16 at -20000: AbsMag -19000.00", sun + star("1.", "0.", "0.", "0.", "1", "1.", "-20000.", "5778."),
          place, std::nullopt, g2v, "", 0, centre_entry(1) + centre_entry(2, "G2V", "-19000.00")},
@@ -501,8 +503,40 @@ TEST(EndToEnd, EveryEntryLoads) {
          refused("'\\' starts an escape sequence in the planetarium's names"), 2, old},
         {"a tab in the prefix", sun, {"c", "C\t1", "83.75", "-22.5", "1500"}, old, "",
          refused("character code 9 is a control character, not text for a star's name"), 2, old},
+        {"a slash in the prefix", sun, {"c", "M67/", "83.75", "-22.5", "1500"}, old, "",
+         refused("'/' makes the planetarium's search read a typed name as a path (Sol/Earth), so no star could be "
+                 "found by its name"), 2, old},
+        {"a prefix that is not UTF-8", sun, {"c", "M\xfc_", "83.75", "-22.5", "1500"}, old, "",
+         refused("byte 0xFC (byte 2) is not UTF-8 text: the planetarium would replace it, and no star could be "
+                 "found by its name"), 2, old},
+        {"UTF-8 is text; a character the 20-byte cut splits is left out whole", sun,
+         {"c", "1234567890123456789\xc3\x9c", "83.75", "-22.5", "1500"}, std::nullopt,
+         summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0, cut_utf8},
         {"a colon past the 20 characters used", sun, {"c", "12345678901234567890:", "83.75", "-22.5", "1500"},
          std::nullopt, summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0, named},
     };
     run_cases(cases);
+}
+
+// The base name is used whole: a long one names its own list and catalogue,
+// never those of a neighbour whose name is its first 20 characters.
+TEST(EndToEnd, LongBaseName) {
+    const std::string g2v = summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0);
+    for (const std::string& base : {std::string("plm_N1000_Z0.02_e1000"), std::string(100, 'b')}) {
+        const std::string near = base.substr(0, 20), old = " old content\n";
+        std::string dir = scratch_dir();
+        write_file(dir + "/" + base + ".txt", sun);
+        write_file(dir + "/" + near + ".txt", dead + dead);
+        write_file(dir + "/" + near + ".stc", old);
+        RunResult r = run_orblenz(dir, {base, "CL1_", "83.75", "-22.5", "1500"});
+        EXPECT_EQ(r.out, g2v) << base;
+        EXPECT_EQ(r.err, "") << base;
+        EXPECT_EQ(r.status, 0) << base;
+        EXPECT_EQ(read_file(dir + "/" + base + ".stc"), centre_entry(1)) << base;
+        EXPECT_EQ(read_file(dir + "/" + near + ".stc"), old) << base;
+        EXPECT_EQ(read_file(dir + "/" + near + ".txt"), dead + dead) << base;
+        r = run_orblenz(dir, {"--check", base});
+        EXPECT_EQ(r.out, base + ".txt: 1 lines, 1 stars: 0 errors, 0 warnings\n") << base;
+        EXPECT_EQ(r.status, 0) << base;
+    }
 }

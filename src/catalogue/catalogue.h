@@ -16,8 +16,9 @@ void cart2sph(const double& x, const double& y, const double& z, double& ra, dou
 
 // x, y, z: offsets from the cluster centre in parsecs; code: six-character
 // code field; absmag: the scaled magnitude; then the right ascension,
-// declination and distance texts, the base name and the star-name prefix
-// (20-character field texts).
+// declination and distance texts and the star-name prefix (20-character
+// field texts), and the base name whole (a NUL-terminated text of fewer
+// than NAME_LEN - 4 characters): the catalogue is <base>.stc.
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
              const char* ratext, const char* dectext, const char* disttext, const char* base,
              const char* prefix);

@@ -26,6 +26,7 @@
 #include "textio.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <climits>
 #include <fcntl.h>
@@ -53,7 +54,7 @@ int read_only_err = 0;   // why the update open failed
 bool regular = false;    // a regular file can be cut
 bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
 bool emptied = false;    // the old content has been cut away
-char name[FIELD_LEN + 5];
+char name[NAME_LEN];
 char buf[1 << 20];
 std::size_t blen = 0;      // bytes in buf, complete entries only
 off_t on_disk = 0;         // bytes written to the file
@@ -156,9 +157,7 @@ void open_failed(int err) {
 }
 
 void open_catalogue(const char* base) {
-    int n = str_len(base, FIELD_LEN);
-    std::memcpy(name, base, static_cast<std::size_t>(n));
-    std::memcpy(name + n, ".stc", 5);
+    std::snprintf(name, sizeof name, "%s.stc", base);
     struct stat st;
     if (::stat(name, &st) == 0 && S_ISFIFO(st.st_mode)) {
         // A FIFO is a pipe to whoever reads it: opened for writing only, as

@@ -48,7 +48,7 @@ const char* const kind_names[NKINDS] = {
 constexpr long shown_per_kind = 10;
 
 long counts[NKINDS];
-char listname[FIELD_LEN + 5];
+char listname[NAME_LEN];
 long lineno = 0;
 
 // What the columns the conversion reads hold, and the form each is read with.
@@ -72,7 +72,7 @@ void put(const char* s) { out_write(s, std::strlen(s)); }
 void finding(Kind k, long col, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 void finding(Kind k, long col, const char* fmt, ...) {
     if (++counts[k] > shown_per_kind) return;
-    char text[1024];
+    char text[NAME_LEN + 1024];
     int n = std::snprintf(text, sizeof text, "%s:%ld:%ld: %s: ", listname, lineno, col,
                           k < first_warning ? "error" : "warning");
     va_list ap;
@@ -242,14 +242,14 @@ void check_star(const LineCut& cut, int nl, bool table) {
 // "orblenz: <what> <list>: <reason>" on standard error.
 int cannot(const char* what, int err) {
     out_flush();
-    char line[256];
+    char line[NAME_LEN + 256];
     int len = std::snprintf(line, sizeof line, "orblenz: cannot %s %s: %s\n", what, listname, std::strerror(err));
     if (::write(2, line, static_cast<std::size_t>(len)) < 0) return 2;
     return 2;
 }
 
 void summary(bool table, const char* base, int baselen) {
-    char text[1024];
+    char text[2 * NAME_LEN + 1024];
     for (int k = 0; k < NKINDS; ++k) {
         if (counts[k] <= shown_per_kind) continue;
         std::snprintf(text, sizeof text, "%s: ... and %ld more like this (%s)\n", listname,
@@ -291,10 +291,8 @@ void summary(bool table, const char* base, int baselen) {
 
 }  // namespace
 
-int check_list(const char (&base)[20], bool table) {
-    int n = str_len(base, FIELD_LEN);
-    std::memcpy(listname, base, static_cast<std::size_t>(n));
-    std::memcpy(listname + n, ".txt", 5);
+int check_list(const char* base, bool table) {
+    const int n = std::snprintf(listname, sizeof listname, "%s.txt", base) - 4;
     if (int err = lr_try_open(listname)) return cannot("open", err);
     LineCut cut;
     for (;;) {

@@ -17,8 +17,8 @@
 // output.
 #pragma once
 
-// `base` is the base name as a 20-character field text; `table` reads the
+// `base` is the base name, whole and NUL-terminated; `table` reads the
 // list as a cluster generator's table (comment lines, runs of separators).
 // Returns the exit status: 0 when nothing was found, 1 when something was,
 // 2 when the list cannot be read (with one line on standard error).
-int check_list(const char (&base)[20], bool table);
+int check_list(const char* base, bool table);

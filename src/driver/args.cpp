@@ -1,4 +1,5 @@
-// The command line: five positional arguments as 20-character field texts.
+// The command line: the options, then five positional arguments: the base
+// name whole, the other four as 20-character field texts.
 
 #include "driver.h"
 
@@ -26,8 +27,7 @@ const char help_text[] =
     "and the spectral types.\n"
     "\n"
     "Arguments:\n"
-    "  base      the list is <base>.txt, the catalogue <base>.stc (at most 20\n"
-    "            characters of it are used)\n"
+    "  base      the list is <base>.txt, the catalogue <base>.stc\n"
     "  prefix    star names are the prefix and the entry number: M67_000001\n"
     "  RA Dec    right ascension and declination of the cluster centre, degrees\n"
     "  Distance  distance of the cluster centre, light-years\n"
@@ -99,28 +99,77 @@ bool all_blank(const ArgText& s) {
     stop_status(2);
 }
 
+// The length of the UTF-8 sequence that begins at s[0] (n bytes readable):
+// 1 to 4 for a well-formed character (no overlong form, no surrogate, at
+// most U+10FFFF), 0 for bytes that are not one.
+int utf8_len(const unsigned char* s, std::size_t n) {
+    const unsigned char c = s[0];
+    if (c < 0x80) return 1;
+    int len;
+    unsigned lo = 0x80, hi = 0xBF;  // the bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) len = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n < static_cast<std::size_t>(len) || s[1] < lo || s[1] > hi) return 0;
+    for (int i = 2; i < len; ++i)
+        if (s[i] < 0x80 || s[i] > 0xBF) return 0;
+    return len;
+}
+
+[[noreturn]] void prefix_refused(const char* what) {
+    std::fprintf(stderr, "orblenz: star-name prefix refused: %s\n", what);
+    stop_status(2);
+}
+
 // The star-name prefix goes between double quotes into every entry, where
-// the planetarium's loader reads it as a string: a character that string
-// cannot carry as itself would cost the catalogue its entries. The first
-// such character of the part of the prefix in use ends the run before any
-// file is opened, with one line on standard error and exit status 2.
-void check_prefix(const ArgText& prefix) {
+// the planetarium's loader reads it as a string and its search finds a star
+// by it: a character that string cannot carry as itself, or that the search
+// reads otherwise, would cost the catalogue its entries or its names. The
+// first such character of the part of the prefix in use (`prefix`, cut from
+// the argument `arg`) ends the run before any file is opened, with one line
+// on standard error and exit status 2. The text must be UTF-8: the
+// planetarium puts a replacement character in place of a byte that is not,
+// and the name can no longer be typed. A character that the 20-byte cut
+// splits is left out of the prefix whole.
+void check_prefix(ArgText& prefix, const char* arg) {
     const int n = str_len(prefix, sizeof prefix);
-    for (int i = 0; i < n; ++i) {
+    const std::size_t argn = std::strlen(arg);
+    for (int i = 0; i < n;) {
         const unsigned char c = static_cast<unsigned char>(prefix[i]);
-        const char* why = c == '"'    ? "would end every star's name early, and the planetarium would refuse the entries"
-                          : c == '\\' ? "starts an escape sequence in the planetarium's names"
-                          : c == ':'  ? "separates two names of a star in the planetarium"
+        const char* why = c == '"'    ? "'\"' would end every star's name early, and the planetarium would refuse the entries"
+                          : c == '\\' ? "'\\' starts an escape sequence in the planetarium's names"
+                          : c == ':'  ? "':' separates two names of a star in the planetarium"
+                          : c == '/'  ? "'/' makes the planetarium's search read a typed name as a path "
+                                        "(Sol/Earth), so no star could be found by its name"
                                       : nullptr;
-        if (why) {
-            std::fprintf(stderr, "orblenz: star-name prefix refused: '%c' %s\n", c, why);
-            stop_status(2);
-        }
+        if (why) prefix_refused(why);
         if (c < 32 || c == 127) {
-            std::fprintf(stderr, "orblenz: star-name prefix refused: character code %d is a control character, "
-                                 "not text for a star's name\n", c);
-            stop_status(2);
+            char msg[96];
+            std::snprintf(msg, sizeof msg, "character code %d is a control character, not text for a star's name", c);
+            prefix_refused(msg);
         }
+        const int len = utf8_len(reinterpret_cast<const unsigned char*>(arg) + i, argn - static_cast<std::size_t>(i));
+        if (len == 0) {
+            char msg[160];
+            std::snprintf(msg, sizeof msg,
+                          "byte 0x%02X (byte %d) is not UTF-8 text: the planetarium would replace it, and no star "
+                          "could be found by its name", c, i + 1);
+            prefix_refused(msg);
+        }
+        if (i + len > static_cast<int>(sizeof prefix)) {
+            std::memset(prefix + i, ' ', sizeof prefix - static_cast<std::size_t>(i));
+            break;
+        }
+        i += len;
     }
 }
 
@@ -152,9 +201,25 @@ Settings parse_command_line(int argc, char** argv) {
     return s;
 }
 
-void get_base(ArgText& base) {
-    get_arg(1, base);
-    if (all_blank(base)) usage_error("--check needs the base name of the list: orblenz --check <base>");
+// Argument 1 whole, its trailing blanks removed; false when it is missing
+// or blank. A name too long for any file is a usage error.
+bool get_base_name(BaseName& base) {
+    base[0] = '\0';
+    if (1 >= kept_argc || !kept_argv[1]) return false;
+    std::size_t n = std::strlen(kept_argv[1]);
+    while (n > 0 && kept_argv[1][n - 1] == ' ') --n;
+    if (n >= sizeof base) {
+        char msg[96];
+        std::snprintf(msg, sizeof msg, "the base name has %zu characters, more than a file name can have", n);
+        usage_error(msg);
+    }
+    std::memcpy(base, kept_argv[1], n);
+    base[n] = '\0';
+    return n > 0;
+}
+
+void get_base(BaseName& base) {
+    if (!get_base_name(base)) usage_error("--check needs the base name of the list: orblenz --check <base>");
 }
 
 void keep_args(int argc, char** argv) {
@@ -162,13 +227,16 @@ void keep_args(int argc, char** argv) {
     kept_argv = argv;
 }
 
-void get_args(ArgText& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext) {
-    ArgText* texts[5] = {&base, &prefix, &ratext, &dectext, &disttext};
-    for (int k = 1; k <= 5; ++k) {
-        get_arg(k, *texts[k - 1]);
-        if (all_blank(*texts[k - 1])) usage();
+void get_args(BaseName& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext) {
+    // The base name is used whole: cut, it would name another list and
+    // write over another catalogue.
+    if (!get_base_name(base)) usage();
+    ArgText* texts[4] = {&prefix, &ratext, &dectext, &disttext};
+    for (int k = 2; k <= 5; ++k) {
+        get_arg(k, *texts[k - 2]);
+        if (all_blank(*texts[k - 2])) usage();
     }
-    check_prefix(prefix);
+    check_prefix(prefix, kept_argv[2]);
     fix_float(ratext);
     fix_float(dectext);
     fix_float(disttext);

@@ -1,7 +1,8 @@
 // driver: the process start, the command line and the conversion run.
 //
-// `get_args` fetches the five arguments (base name, star-name prefix, right
-// ascension, declination, distance) into 20-character field texts and gives
+// `get_args` fetches the five arguments (the base name whole, then the
+// star-name prefix, right ascension, declination and distance into
+// 20-character field texts) and gives
 // the two-line usage message (exit status 2) when one is missing or blank;
 // `fix_float` gives a number without a decimal point one ("45" -> "45.0").
 // `conversion_run` makes the one pass over <base>.txt and never returns.
@@ -12,7 +13,12 @@
 
 #include <cstdint>
 
+#include "textio.h"
+
 using ArgText = char[20];
+// The base name of the list and the catalogue: the whole first argument,
+// its trailing blanks removed, NUL-terminated; room for ".txt" behind it.
+using BaseName = char[NAME_LEN - 4];
 
 // What the options ask for.
 struct Settings {
@@ -27,8 +33,8 @@ Settings parse_command_line(int argc, char** argv);
 // Keep the argument vector (the program name first) for get_args.
 void keep_args(int argc, char** argv);
 // The base name alone, for --check: a usage error when it is missing.
-void get_base(ArgText& base);
-void get_args(ArgText& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext);
+void get_base(BaseName& base);
+void get_args(BaseName& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext);
 void fix_float(ArgText& s);
 
 [[noreturn]] void conversion_run(const Settings& settings);

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     Settings settings = parse_command_line(argc, argv);
     signals_install();
     if (settings.check) {
-        ArgText base;
+        BaseName base;
         get_base(base);
         std::exit(check_list(base, settings.table));
     }

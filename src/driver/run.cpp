@@ -31,6 +31,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <pthread.h>
 
@@ -44,7 +45,8 @@ const char atypes[ntypes_size][11] = {
     "black hole", "snr       ", "-         ", "-         ", "-         ", "-         ", "-         "};
 constexpr int named_types = 16;  // types 0 to 15 appear in the summary
 
-ArgText base, prefix, ratext, dectext, disttext;
+BaseName base;
+ArgText prefix, ratext, dectext, disttext;
 
 // ---------------------------------------------------------------- reading half
 
@@ -305,10 +307,8 @@ void conversion_run(const Settings& settings) {
     get_args(base, prefix, ratext, dectext, disttext);
     table_layout = settings.table;
 
-    char listname[FIELD_LEN + 5];
-    int n = str_len(base, FIELD_LEN);
-    std::memcpy(listname, base, static_cast<std::size_t>(n));
-    std::memcpy(listname + n, ".txt", 5);
+    char listname[NAME_LEN];
+    std::snprintf(listname, sizeof listname, "%s.txt", base);
     lr_open(listname);
 
     // The reading half starts with the signals from outside blocked, so that

@@ -29,6 +29,10 @@ enum : int {
     UNIT_STDOUT = 6,
     UNIT_MAX = 8
 };
+// The longest file name a unit keeps, its terminator included: the system's
+// own limit on a path (PATH_MAX), so that every name that can be opened is
+// named whole in a report.
+enum : int { NAME_LEN = 4096 };
 
 // How an open unit is closed. `close` runs at the normal end, at a fatal
 // report and at an interrupt: it writes what is complete and releases the

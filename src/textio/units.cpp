@@ -20,7 +20,7 @@ namespace {
 struct Unit {
     bool connected;
     bool named;
-    char name[64];
+    char name[NAME_LEN];
     UnitCloser closer;
 };
 Unit units[UNIT_MAX];
@@ -38,7 +38,7 @@ bool in_fatal = false;
 
 // Append text to a fixed report buffer.
 struct Report {
-    char buf[1024];
+    char buf[NAME_LEN + 1024];
     std::size_t n = 0;
     void put(const char* s) { put(s, std::strlen(s)); }
     void put(const char* s, std::size_t len) {
