@@ -62,7 +62,7 @@ TEST(Check, PlantedTraps) {
               "traps.txt:2:65" + w + "column 19 (temperature) \"6200\" has no decimal point: read as 6.2E-07\n"
               "traps.txt:3:14" + w + "column 4 is empty (two separators in a row): every later column moves one place on\n"
               "traps.txt:4:1" + w + "the line has 19 columns, the first line 20\n"
-              "traps.txt:5:5" + w + "column 2 (x) \"0.500000000000000000001\" has 23 characters: only the first 20 are read, \"0.500000000000000000\"\n"
+              "traps.txt:5:5" + w + "column 2 (x) \"0.000000000000000001234\" has 23 characters: only the first 20 are read, \"0.000000000000000001\"\n"
               "traps.txt:6:513" + w + "the line has more than 512 characters: the rest of it is not read\n"
               "traps.txt:7:31" + w + "column 9 (evolution type) \"123\" is not one or two characters: the type of the star before (1) is used\n"
               "traps.txt:8:31" + w + "column 9 (evolution type) \"17\" is not one of the types 0 to 15\n"
@@ -71,11 +71,28 @@ TEST(Check, PlantedTraps) {
               "traps.txt:11:73" + w + "the line ends in a carriage return (a Windows line end): it stays in the last column\n"
               "traps.txt:12:20" + w + "byte 0xC3 is not printable ASCII\n"
               "traps.txt:13:43" + e + "column 13 (luminosity) \"1.8x\" is not a number under the form (f20.10): the conversion stops here with the \"fmt\" report\n"
-              "traps.txt:14:13" + e + "the list ends inside this line, 3 columns into it: it was cut off, and the conversion stops here\n"
-              "traps.txt: 14 lines, 13 stars: 2 errors (field not read 1, list cut off 1), 11 warnings (no decimal point 1, "
+              "traps.txt:14:1" + w + "the line has 7 columns; the conversion reads columns up to 19, the temperature: "
+              "was the table written with stellar evolution?\n"
+              "traps.txt:16:13" + e + "the list ends inside this line, 3 columns into it: it was cut off, and the conversion stops here\n"
+              "traps.txt: warning: the masses add up to 1.000: the list looks like N-body units; positions are read as "
+              "parsecs (write the table in physical units, McLuster's -u 1)\n"
+              "traps.txt: note: 1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it dark and gets "
+              "no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or above 55000 K)\n"
+              "traps.txt: 16 lines, 15 stars: 2 errors (field not read 1, list cut off 1), 13 warnings (no decimal point 1, "
               "empty column 1, column count 1, field cut 1, line cut 1, evolution type not read 1, unknown evolution type 1, "
-              "not finite 1, no temperature 1, carriage return 1, byte not printable 1)\n");
+              "not finite 1, no temperature 1, carriage return 1, byte not printable 1, too few columns 1, N-body units), "
+              "1 note (no magnitude)\n");
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+    // A list of dark stars only; in a fine cut a point that stays, and digits
+    // beyond the form's precision (20-character positions are within 1e-12,
+    // single-precision values equal).
+    const std::string fine = "1.0000000000000000001\t-142.5643405042027041\t-0.3\t0.1\t0.\t0.\t0.\t1.0\t1\t0.\t0.\t"
+                             "1.0\t0.12345678901234567890123\t0.\t0.02\t9999.9\t0.\t0.\t0.\t0.\n";
+    write_file(dir + "/dark.txt", fine + fine);
+    r = run_orblenz(dir, {"--check", "dark"});
+    EXPECT_EQ(r.out, "dark.txt: warning: every star is dark: the conversion writes no catalogue\n"
+                     "dark.txt: 2 lines, 2 stars: 0 errors, 1 warning (all dark)\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -86,10 +103,17 @@ TEST(Check, ShippedLists) {
     write_file(dir + "/m67.txt", read_file(src("examples/m67.txt")));
     write_file(dir + "/m67-table.txt", read_file(src("examples/m67-table.txt")));
     RunResult r = run_orblenz(dir, {"--check", "m67"});
-    EXPECT_EQ(r.out, "m67.txt: 3000 lines, 3000 stars: 0 errors, 0 warnings\n");
+    // Its only finding is the note on shining stars with a dark magnitude:
+    // white dwarfs fainter than 1e-4 Lsun, which the sample gives 9999.
+    const std::string note = " stars that shine (types 0-12, T > 0, L > 0) have a magnitude that makes them dark and "
+                             "get no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or "
+                             "above 55000 K)\n";
+    EXPECT_EQ(r.out, "m67.txt: note: 55" + note + "m67.txt: 3000 lines, 3000 stars: 0 errors, 0 warnings, 1 note (no magnitude)\n");
     EXPECT_EQ(r.status, 0);
     r = run_orblenz(dir, {"--check", "--table", "m67-table"});
-    EXPECT_EQ(r.out, "m67-table.txt: 3001 lines, 3000 stars: 0 errors, 0 warnings\n");
+    // The table's 9999.9 for the stars below 3000 K too.
+    EXPECT_EQ(r.out, "m67-table.txt: note: 1471" + note +
+                         "m67-table.txt: 3001 lines, 3000 stars: 0 errors, 0 warnings, 1 note (no magnitude)\n");
     EXPECT_EQ(r.status, 0);
     r = run_orblenz(dir, {"--check", "m67-table"});
     EXPECT_EQ(r.status, 1);
@@ -123,4 +147,18 @@ TEST(Table, ConvertsLikeItsCleanedList) {
     rt = run_orblenz(dir, {"--table", "t", "CL1_", "83.75", "-22.5", "1500"});
     EXPECT_EQ(rt.status, 134);
     EXPECT_EQ(rt.err.substr(0, rt.err.find('\n')), "fmt: read unexpected character");
+    // A star line that stops short of column 19 (a table written without
+    // stellar evolution) ends the conversion; the entries before it stay.
+    write_file(dir + "/t.txt", "# header\n" + a + "\t\t" + b + "\n" + a + "\n");
+    rt = run_orblenz(dir, {"--table", "t", "CL1_", "83.75", "-22.5", "1500"});
+    EXPECT_EQ(rt.out, "");
+    EXPECT_EQ(rt.err, "read: a star line of 8 columns; a table's star lines reach column 19, the temperature\n"
+                      "apparent state: unit 3 named t.txt\nlast format: (a)\nlately reading sequential formatted external IO\n");
+    EXPECT_EQ(rt.status, 134);
+    EXPECT_EQ(read_file(dir + "/t.stc"), read_file(dir + "/c.stc").substr(0, read_file(dir + "/c.stc").find('\n') + 1));
+    rt = run_orblenz(dir, {"--check", "--table", "t"});
+    EXPECT_EQ(rt.out, "t.txt:3:1: error: the line has 8 columns; the conversion reads columns up to 19, the temperature, "
+                      "and stops here: was the table written with stellar evolution?\n"
+                      "t.txt: 3 lines, 2 stars: 1 error (too few columns 1), 0 warnings\n");
+    EXPECT_EQ(rt.status, 1);
 }

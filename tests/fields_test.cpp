@@ -131,6 +131,32 @@ TEST(FieldRead, DocumentedAndOpenCases) {
     }
 }
 
+// The whole text of a field longer than its form, for the check of a cut:
+// its value (digits beyond a double's reach only keep their place) and
+// where its point, exponent and end stand.
+TEST(FieldRead, WholeTextOfALongField) {
+    const struct { std::string text; bool ok; double value; RealParts at; } cases[] = {
+        {"0.12345678901234567890123", true, 0.12345678901234567890123, {1, -1, 25}},
+        {"1234567890123456789012.", true, 1234567890123456789012., {22, -1, 23}},
+        {"123456789012345678901234567890.5", true, 123456789012345678901234567890., {30, -1, 32}},
+        {"0.000000000000000000000000000012345", true, 1.2345e-29, {1, -1, 35}},
+        {"12345678901234567890123", true, 1234567890123.4567890123, {-1, -1, 23}},  // ten implied decimals
+        {"1.00000000000000000e-5", true, 1e-5, {1, 19, 22}},
+        {"1.5,777777777777777777777", true, 1.5, {1, -1, 3}},
+        {"1.50000000000000000000x", false, 0, {}},
+    };
+    for (auto& c : cases) {
+        double v = -1;
+        RealParts at{};
+        ASSERT_EQ(rd_whole(c.text.data(), static_cast<int>(c.text.size()), 10, v, at), c.ok) << c.text;
+        if (!c.ok) continue;
+        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(at.point_at, c.at.point_at) << c.text;
+        EXPECT_EQ(at.exp_at, c.at.exp_at) << c.text;
+        EXPECT_EQ(at.end_at, c.at.end_at) << c.text;
+    }
+}
+
 TEST(FieldWrite, VectorTable) {
     auto rows = load_table("write_fields.tsv");
     ASSERT_GT(rows.size(), 3000u);

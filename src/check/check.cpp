@@ -21,10 +21,13 @@
 
 namespace {
 
-// The kinds of finding, in the order the summary names them.
+// The kinds of finding, in the order the summary names them: errors (what
+// stops a conversion), warnings (what it reads otherwise than meant), notes
+// (what it does as the list means it, but a reader may not expect).
 enum Kind {
     K_REFUSED,    // error: a field the conversion refuses
     K_CUT_OFF,    // error: the list ends inside its last line
+    K_SHORT_STOP, // error: a table's star line without the columns up to 19
     K_NO_POINT,
     K_EMPTY,
     K_NCOLS,
@@ -36,15 +39,24 @@ enum Kind {
     K_NO_TEMP,
     K_CR,
     K_BYTE,
+    K_SHORT,      // a plain list's star line without the columns up to 19
+    // Properties of the whole list, reported once after the lines.
+    K_NBODY,      // the masses add up to 1
+    K_ALL_DARK,   // no star gets an entry
+    K_DARK_SHINING,  // note: shining stars with the generator's no-magnitude mark
     NKINDS
 };
 constexpr int first_warning = K_NO_POINT;
+constexpr int first_list_kind = K_NBODY;
+constexpr int first_note = K_DARK_SHINING;
 const char* const kind_names[NKINDS] = {
-    "field not read",          "list cut off",        "no decimal point", "empty column",
-    "column count",            "field cut",           "line cut",         "evolution type not read",
-    "unknown evolution type",  "not finite",          "no temperature",   "carriage return",
-    "byte not printable",
+    "field not read",          "list cut off",        "too few columns",  "no decimal point",
+    "empty column",            "column count",        "field cut",        "line cut",
+    "evolution type not read", "unknown evolution type", "not finite",    "no temperature",
+    "carriage return",         "byte not printable",  "too few columns",  "N-body units",
+    "all dark",                "no magnitude",
 };
+const char* severity(int k) { return k < first_warning ? "error" : k < first_note ? "warning" : "note"; }
 constexpr long shown_per_kind = 10;
 
 long counts[NKINDS];
@@ -73,8 +85,22 @@ void finding(Kind k, long col, const char* fmt, ...) __attribute__((format(print
 void finding(Kind k, long col, const char* fmt, ...) {
     if (++counts[k] > shown_per_kind) return;
     char text[NAME_LEN + 1024];
-    int n = std::snprintf(text, sizeof text, "%s:%ld:%ld: %s: ", listname, lineno, col,
-                          k < first_warning ? "error" : "warning");
+    int n = std::snprintf(text, sizeof text, "%s:%ld:%ld: %s: ", listname, lineno, col, severity(k));
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text + n, sizeof text - static_cast<std::size_t>(n), fmt, ap);
+    va_end(ap);
+    put(text);
+    put("\n");
+}
+
+// A finding about the whole list, once, after those of its lines:
+// "<list>: warning: <text>".
+void list_finding(Kind k, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void list_finding(Kind k, const char* fmt, ...) {
+    ++counts[k];
+    char text[NAME_LEN + 1024];
+    int n = std::snprintf(text, sizeof text, "%s: %s: ", listname, severity(k));
     va_list ap;
     va_start(ap, fmt);
     std::vsnprintf(text + n, sizeof text - static_cast<std::size_t>(n), fmt, ap);
@@ -136,6 +162,9 @@ int prev_ncols = 0;          // the star line before's, 0 before the first
 std::int32_t ktype = 0;      // the type kept for a column 9 that cannot be read
 long stars = 0;
 long lines_with_empty = 0;   // star lines holding an empty column among 1 to 19
+double mass_sum = 0;         // of the masses read
+long dark = 0;               // stars whose code is "dead": no entry
+long dark_shining = 0;       // of them, types 0 to 12 with T > 0 and L > 0
 bool first_line_comment = false;
 // The first empty column of the current line (NCOLS + 1 when none): the
 // columns after it have moved, so what they hold is no finding of its own.
@@ -144,28 +173,55 @@ int shifted_after = NCOLS + 1;
 // Whether a warning about column c stands on its own.
 bool own(int c) { return c <= shifted_after; }
 
+void long_field(int c, long at, const FieldSpan& s, int chars) {
+    finding(K_LONG_FIELD, at, "column %d (%s) %s has %d characters: only the first %d are read, %s", c, quantity(c),
+            quoted(s.p, chars), chars, FIELD_LEN, quoted(s.p, s.len));
+}
+
+// Whether cutting a real column of chars characters (more than FIELD_LEN)
+// changes what the conversion reads beyond the precision of its form: the
+// cut value v against the value of the whole text. Always when the cut
+// drops a digit before the decimal point, the point itself or any part of
+// an exponent, or hides a text that is no number; else, when the dropped
+// characters are digits of the fraction, for the single-precision columns
+// when the two single-precision values differ, for the positions when they
+// differ by more than 1e-12 relative (a double, the catalogue's 17 digits
+// and the planetarium's single-precision positions show nothing smaller).
+// point_cut tells whether the point was among what the cut dropped.
+bool cut_matters(const FieldSpan& s, int chars, int d, bool single, double v, bool& point_cut) {
+    double whole;
+    RealParts at;
+    point_cut = false;
+    if (!rd_whole(s.p, chars, d, whole, at)) return true;
+    if (at.end_at <= FIELD_LEN) return false;  // a comma ends the number within the cut
+    point_cut = at.point_at >= FIELD_LEN;
+    if (at.point_at < 0 || point_cut || at.exp_at >= 0) return true;
+    if (single) return static_cast<float>(whole) != static_cast<float>(v);
+    return std::fabs(v - whole) > 1e-12 * std::fabs(whole);
+}
+
 // A real column under its form (d implied decimals, float or double as the
-// conversion reads it): findings for a cut, a refusal, a missing point or a
-// value that is not finite; false when refused.
+// conversion reads it): findings for a cut that matters, a refusal, a
+// missing point or a value that is not finite; false when refused.
 bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
     FieldSpan s = column(cut, c);
     const long at = cut.starts[c] + 1;
     const int chars = column_chars(cut, c);
-    if (chars > FIELD_LEN && own(c))
-        finding(K_LONG_FIELD, at, "column %d (%s) %s has %d characters: only the first %d are read, %s", c,
-                quantity(c), quoted(s.p, chars), chars, FIELD_LEN, quoted(s.p, s.len));
     RealShape shape{false, false};
     if (!rd_shape(s.p, s.len, FIELD_LEN, d, v, shape)) {
+        if (chars > FIELD_LEN && own(c)) long_field(c, at, s, chars);
         finding(K_REFUSED, at, "column %d (%s) %s is not a number under the form (%s): the conversion stops here with the \"fmt\" report",
                 c, quantity(c), quoted(s.p, s.len), d == 10 ? "f20.10" : "d20.15");
         return false;
     }
     if (single) v = static_cast<float>(v);
     if (!own(c)) return true;
+    bool point_cut = false;
+    if (chars > FIELD_LEN && cut_matters(s, chars, d, single, v, point_cut)) long_field(c, at, s, chars);
     if (!std::isfinite(v))
         finding(K_NOT_FINITE, at, "column %d (%s) %s reads as %s", c, quantity(c), quoted(s.p, s.len),
                 std::isnan(v) ? "not a number" : v < 0 ? "minus infinity" : "infinity");
-    else if (!shape.point && shape.nonzero)
+    else if (!shape.point && shape.nonzero && !point_cut)  // a point cut off: the cut's finding says it
         finding(K_NO_POINT, at, "column %d (%s) %s has no decimal point: read as %G", c, quantity(c),
                 quoted(s.p, s.len), v);
     return true;
@@ -187,13 +243,29 @@ void check_star(const LineCut& cut, int nl, bool table) {
                 c == 1 ? "the line begins with a separator" : "two separators in a row");
         break;
     }
+    // Without the columns up to the temperature (a table written without
+    // stellar evolution has 7) the star is read with zeros for the rest: in
+    // a table that is the end of the conversion. What the missing columns
+    // would hold is no finding of its own.
+    const bool short_line = cut.ncols < 19;
+    if (short_line) {
+        if (table)
+            finding(K_SHORT_STOP, 1, "the line has %d column%s; the conversion reads columns up to 19, the "
+                    "temperature, and stops here: was the table written with stellar evolution?",
+                    cut.ncols, cut.ncols == 1 ? "" : "s");
+        else
+            finding(K_SHORT, 1, "the line has %d column%s; the conversion reads columns up to 19, the temperature: "
+                    "was the table written with stellar evolution?", cut.ncols, cut.ncols == 1 ? "" : "s");
+        if (shifted_after > cut.ncols) shifted_after = cut.ncols;
+    }
     if (first_ncols < 0) first_ncols = cut.ncols;
-    else if (cut.ncols != first_ncols && shifted_after > NCOLS)
+    else if (cut.ncols != first_ncols && shifted_after > NCOLS && !short_line)
         finding(K_NCOLS, 1, "the line has %d columns, the first line %d", cut.ncols, first_ncols);
 
     double v;
     bool ok = real_column(cut, 1, 10, true, v);
     const float mass = static_cast<float>(v);
+    if (ok) mass_sum += mass;
 
     FieldSpan c9 = column(cut, 9);
     const int nc = c9.len > 0 ? c9.len : 1;
@@ -228,6 +300,10 @@ void check_star(const LineCut& cut, int nl, bool table) {
         char code[6];
         std::int32_t nstar = static_cast<std::int32_t>(stars);
         guess_type(nstar, mass, fl, fm, f12, ft, ktype, code);
+        if (std::memcmp(code, "dead", 4) == 0) {
+            ++dark;
+            if (ktype >= 0 && ktype <= 12 && ft > 0 && fl > 0) ++dark_shining;
+        }
         // A shining star of a type that takes its class from the temperature,
         // without a temperature to take it from.
         if (ktype <= 9 && std::memcmp(code, "????", 4) == 0 && own(19)) {
@@ -256,9 +332,30 @@ void summary(bool table, const char* base, int baselen) {
                       counts[k] - shown_per_kind, kind_names[k]);
         put(text);
     }
-    long errors = 0, warnings = 0;
-    for (int k = 0; k < NKINDS; ++k) (k < first_warning ? errors : warnings) += counts[k];
+
+    // What the whole list holds. Masses that add up to 1 are the N-body
+    // units of a generator (McLuster's -u 0), whose lengths the conversion
+    // takes for parsecs. The generator writes M_V 9999.9 for every star it
+    // has no colours for: shining stars that the dark test leaves out, as
+    // the generator means it, so a note.
+    if (stars > 10 && std::fabs(mass_sum - 1.0) <= 0.001)
+        list_finding(K_NBODY, "the masses add up to %.3f: the list looks like N-body units; positions are read as "
+                     "parsecs (write the table in physical units, McLuster's -u 1)", mass_sum);
+    if (stars > 0 && dark == stars)
+        list_finding(K_ALL_DARK, "every star is dark: the conversion writes no catalogue");
+    if (dark_shining == 1)
+        list_finding(K_DARK_SHINING, "1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it "
+                     "dark and gets no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K "
+                     "or above 55000 K)");
+    else if (dark_shining > 1)
+        list_finding(K_DARK_SHINING, "%ld stars that shine (types 0-12, T > 0, L > 0) have a magnitude that makes "
+                     "them dark and get no entry: McLuster writes 9999.9 for stars it has no colours for (below "
+                     "3000 K or above 55000 K)", dark_shining);
+
+    long totals[3] = {0, 0, 0};  // errors, warnings, notes
+    for (int k = 0; k < NKINDS; ++k) totals[k < first_warning ? 0 : k < first_note ? 1 : 2] += counts[k];
     int n = std::snprintf(text, sizeof text, "%s: %ld lines, %ld stars: ", listname, lineno, stars);
+    // "N errors (kind n, ...)": a kind of the whole list is named alone.
     auto list = [&](long total, const char* word, int from, int to) {
         n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%ld %s%s", total, word,
                            total == 1 ? "" : "s");
@@ -266,15 +363,20 @@ void summary(bool table, const char* base, int baselen) {
         const char* sep = " (";
         for (int k = from; k < to; ++k) {
             if (!counts[k]) continue;
-            n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%s%s %ld", sep, kind_names[k],
-                               counts[k]);
+            n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%s%s", sep, kind_names[k]);
+            if (k < first_list_kind)
+                n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), " %ld", counts[k]);
             sep = ", ";
         }
         n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ")");
     };
-    list(errors, "error", 0, first_warning);
+    list(totals[0], "error", 0, first_warning);
     n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", ");
-    list(warnings, "warning", first_warning, NKINDS);
+    list(totals[1], "warning", first_warning, first_note);
+    if (totals[2]) {
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", ");
+        list(totals[2], "note", first_note, NKINDS);
+    }
     put(text);
     put("\n");
     // The layout of a cluster generator's table, read as a plain list.
@@ -344,7 +446,8 @@ int check_list(const char* base, bool table) {
     lr_close();
     summary(table, base, n);
     out_flush();
-    for (long c : counts)
-        if (c) return 1;
+    // Notes leave the status alone.
+    for (int k = 0; k < first_note; ++k)
+        if (counts[k]) return 1;
     return 0;
 }

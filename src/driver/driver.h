@@ -50,7 +50,8 @@ enum RecKind : std::uint8_t {
     REC_END,   // end of the list
     REC_FMT,   // a column refused under the form in fmt: the "fmt" report
     REC_READ,  // the list could not be read (err): the "read" report
-    REC_CUT    // the list ends inside a line: the "read" report
+    REC_CUT,   // the list ends inside a line: the "read" report
+    REC_SHORT  // a table's star line without the columns up to 19 (err of them): the "read" report
 };
 struct StarRec {
     // Column 12 (read only to be checked) and the position (columns 2, 3,

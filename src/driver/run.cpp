@@ -60,6 +60,8 @@ std::int32_t nstar = 0;
 // 20).
 std::int32_t ktype = 0;
 int prev_ncols = 0;  // columns of the line before, 0 before the first
+// The list is a cluster generator's table (--table).
+bool table_layout = false;
 
 // One real column under its form; false when the form refuses it.
 inline bool read_f(int c, float& v) {
@@ -84,6 +86,14 @@ void read_star(StarRec& r) {
         return;
     }
     prev_ncols = cut.ncols;
+    // A table's star line must reach column 19, the temperature: a table
+    // written without stellar evolution (7 columns) would give every star
+    // the code ????.
+    if (table_layout && cut.ncols < 19) {
+        r.kind = REC_SHORT;
+        r.err = cut.ncols;
+        return;
+    }
     ++nstar;
 
     float mass = 0;
@@ -149,8 +159,6 @@ enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 // Both halves on the main thread, by turns: a read a signal interrupts
 // acts on it there and then.
 bool by_turns_mode = false;
-// The list is a cluster generator's table (--table).
-bool table_layout = false;
 
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
@@ -255,6 +263,12 @@ bool write_star(const StarRec& r) {
         io_external(UNIT_LIST, true, "(a)");
         io_current_unit(UNIT_LIST);
         if (r.kind == REC_CUT) io_fatal_msg("read", "the list ends inside a line");
+        if (r.kind == REC_SHORT) {
+            char msg[128];
+            std::snprintf(msg, sizeof msg, "a star line of %d column%s; a table's star lines reach column 19, "
+                          "the temperature", r.err, r.err == 1 ? "" : "s");
+            io_fatal_msg("read", msg);
+        }
         io_fatal_errno("read", r.err);
     }
     // The position, columns 2 to 4, read last. After it the state a report

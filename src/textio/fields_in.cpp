@@ -253,11 +253,15 @@ inline bool scan_plain(const char* f, int w, int d, double& v) {
 struct Parts {
     char digits[24];      // significant digits (a 20-character field has at most 20)
     int nd = 0;           // digits kept (leading zeros dropped)
+    int dropped = 0;      // significant digits beyond those (a longer text)
     std::uint64_t m = 0;  // their value while it fits (nd <= 19)
     bool neg = false;
     bool point = false;   // a decimal point stands before the exponent or comma
     int frac = 0;         // digits after the point, leading zeros included
     long exp = 0;
+    // Where the parts stand in the text: -1 where there is none; end_at is
+    // where the reading stopped (a comma, or the end).
+    int point_at = -1, exp_at = -1, end_at = 0;
 };
 
 // The full rules over the w characters at f; false when the field breaks them.
@@ -274,6 +278,10 @@ bool scan_parts(const char* f, int w, Parts& s) {
         if (c >= '0' && c <= '9') {
             if (s.point) ++s.frac;
             if (s.nd == 0 && c == '0') continue;  // leading zero
+            if (s.nd == static_cast<int>(sizeof s.digits)) {
+                ++s.dropped;  // far beyond a double's precision: only its place counts
+                continue;
+            }
             s.digits[s.nd++] = c;
             s.m = s.m * 10 + static_cast<unsigned>(c - '0');
             continue;
@@ -282,11 +290,13 @@ bool scan_parts(const char* f, int w, Parts& s) {
         if (c == '.') {
             if (s.point) return false;
             s.point = true;
+            s.point_at = i;
             continue;
         }
         if (c == ',') break;
         if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == '+' || c == '-') {
             has_exp = true;
+            s.exp_at = i;
             break;
         }
         return false;
@@ -313,6 +323,7 @@ bool scan_parts(const char* f, int w, Parts& s) {
         if (!edigit) return false;
         if (eneg) s.exp = -s.exp;
     }
+    s.end_at = i;
     return true;
 }
 
@@ -320,7 +331,7 @@ bool scan_parts(const char* f, int w, Parts& s) {
 // the fraction.
 double parts_value(const Parts& s, int d) {
     if (s.nd == 0) return s.neg ? -0.0 : 0.0;
-    long e10 = s.exp - (s.point ? s.frac : d);
+    long e10 = s.exp - (s.point ? s.frac : d) + s.dropped;
     double x = to_double(s.digits, s.nd, s.m, e10);
     return s.neg ? -x : x;
 }
@@ -436,5 +447,13 @@ bool rd_shape(const char* p, int len, int w, int d, double& v, RealShape& shape)
     v = parts_value(s, d);
     shape.point = s.point;
     shape.nonzero = s.nd > 0;
+    return true;
+}
+
+bool rd_whole(const char* p, int len, int d, double& v, RealParts& where) {
+    Parts s;
+    if (!scan_parts(p, len, s)) return false;
+    v = parts_value(s, d);
+    where = RealParts{s.point_at, s.exp_at, s.end_at};
     return true;
 }

@@ -158,6 +158,15 @@ struct RealShape {
     bool nonzero;
 };
 bool rd_shape(const char* p, int len, int w, int d, double& v, RealShape& shape);
+// The whole text of a field longer than its form (len characters of any
+// length), read by the full rules as one field of that width, for the check
+// to tell what cutting it to its form's width drops: where the decimal point
+// and the exponent (its letter, or the sign that stands for one) stand, and
+// where the reading stopped (a comma, or len); -1 where a part is missing.
+struct RealParts {
+    int point_at, exp_at, end_at;
+};
+bool rd_whole(const char* p, int len, int d, double& v, RealParts& where);
 // Integers (Iw): leading blanks, optional sign, digits with blanks ignored,
 // a comma ends the field; blanks or a sign alone read as 0.
 bool rd_i(const char* f, int w, std::int32_t& v);
