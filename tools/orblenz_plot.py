@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """orblenz-plot: a picture of an orblenz star catalogue.
 
-    orblenz-plot <base> [-o FILE] [--summary]
+    orblenz-plot <base> [-o FILE] [--summary] [--table]
 
 Reads the catalogue <base>.stc that orblenz wrote (and the member list
-<base>.txt when it is there) and draws one figure into <base>.png, or FILE:
+<base>.txt when it is there, a plain list or a cluster generator's table as
+orblenz --table reads it) and draws one figure into <base>.png, or FILE:
 a sky chart of the cluster, spectral type against absolute magnitude, log
 T_eff against log L (with the member list) and the entries per spectral
 class. Plain matplotlib and numpy, so that it is easy to adapt.
@@ -239,22 +240,24 @@ def list_value(field):
         return None   # a sign for an exponent, a lone E
 
 
-def list_block_slowly(block, first, path):
+def list_block_slowly(block, numbers, path):
+    """list_block's columns one line at a time; `numbers` are the lines'
+    numbers in the file, for the message on a column this tool cannot read."""
     rows = []
-    for n, line in enumerate(block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
+    for n, line in zip(numbers, block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
         fields = line[:512].translate(TABS_TO_BLANKS).split(b" ")
         vals = [list_value(fields[c - 1]) if c <= len(fields) else 0.0 for c in LIST_COLUMNS]
         if None in vals:
             raise Unreadable("%s:%d: column %d is not a number with a decimal point that this tool reads"
-                             % (path, first + n, LIST_COLUMNS[vals.index(None)]))
+                             % (path, n, LIST_COLUMNS[vals.index(None)]))
         rows.append(vals)
     return np.array(rows, dtype=np.float64).reshape(-1, 6)
 
 
 def list_block(block):
-    """The columns of LIST_COLUMNS of every line of a block, or None where a
-    line needs list_value's care (a line longer than 512 characters, a
-    field longer than 20, a comma, no decimal point, not a plain number)."""
+    """The columns of LIST_COLUMNS of every line of a block, each cut at 20
+    characters, or None where a line needs list_value's care (a line longer
+    than 512 characters, a comma, no decimal point, not a plain number)."""
     buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
     if (ends - starts > 512).any():
         return None
@@ -267,9 +270,7 @@ def list_block(block):
         have = np.flatnonzero(k <= line_end)                # lines with a column c
         end = cuts[k[have]]
         begin = cuts[k[have] - 1] + 1 if c > 1 else starts[have]
-        width = end - begin
-        if (width > 20).any():
-            return None
+        width = np.minimum(end - begin, 20)
         full = width > 0
         w = np.arange(max(width.max(initial=0), 1))
         text = np.where(w < width[full, None], buf[np.minimum(begin[full, None] + w, len(buf) - 1)], 32)
@@ -283,10 +284,49 @@ def list_block(block):
     return out
 
 
-def read_list(path, ra, dec, dist):
+def table_block(block):
+    """The lines of a block of a cluster generator's table that hold stars,
+    as a plain list has them, and their places among the block's lines.
+
+    As orblenz --table reads a table: only the first 512 characters of a
+    line count; a line whose first character that is not a blank or tab is
+    "#" is a comment, one of only blanks and tabs is skipped; any run of
+    blanks and tabs separates two columns, and separators at the start or
+    end of a line separate nothing. Each run becomes one blank, and those at
+    the ends of a line go: the columns are then the plain list's."""
+    buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
+    if (ends - starts > 512).any():
+        # The line cut first: what follows it might be a column otherwise.
+        place = np.arange(len(buf)) - np.repeat(starts, ends - starts + 1)
+        buf = buf[(place < 512) | (buf == 10)]
+    kept = np.flatnonzero(buf != 32)
+    text = buf[kept]
+    # A blank between two characters of a line that had separators between them.
+    run = np.flatnonzero((np.diff(kept) > 1) & (text[:-1] != 10) & (text[1:] != 10))
+    text = np.insert(text, run + 1, 32)
+    ends = np.flatnonzero(text == 10)
+    starts = np.concatenate(([0], ends[:-1] + 1))
+    star = (ends > starts) & (text[starts] != 35)
+    return text[np.repeat(star, ends - starts + 1)].tobytes(), np.flatnonzero(star)
+
+
+def begins_as_table(path):
+    """Whether the list's first line begins with "#" (its first character
+    that is not a blank or tab), the sign of a cluster generator's table."""
+    try:
+        with open(path, "rb") as f:
+            line = f.readline()[:512]
+    except OSError:
+        return False   # read_list says why
+    return line.lstrip(b" \t").startswith(b"#")
+
+
+def read_list(path, ra, dec, dist, table):
     """Temperatures, luminosities and the cluster centre from the member list,
     one per catalogue entry; or None, with a note why, when the list cannot
-    be read or does not hold the catalogue's stars.
+    be read or does not hold the catalogue's stars. A table (`table`) is
+    read as orblenz --table reads it: its columns are those of the list
+    made of its star lines (table_block).
 
     Limits: every number read (columns 2, 3, 4, 13, 16, 19) must carry a
     decimal point and be a plain decimal number with an optional e or E
@@ -295,9 +335,15 @@ def read_list(path, ra, dec, dist):
     try:
         parts, first = [], 1
         for block in blocks(path):
-            a = list_block(block)
-            parts.append(a if a is not None else list_block_slowly(block, first, path))
-            first += len(parts[-1])
+            lines = block.count(b"\n") + (not block.endswith(b"\n"))
+            numbers = first + np.arange(lines)
+            if table:
+                block, stars = table_block(block)
+                numbers = numbers[stars]
+            if len(numbers):
+                a = list_block(block)
+                parts.append(a if a is not None else list_block_slowly(block, numbers, path))
+            first += lines
     except OSError as e:
         return note("cannot read %s: %s" % (path, e.strerror or e))
     except Unreadable as e:
@@ -508,7 +554,8 @@ def main(argv):
         "    for brighter stars;\n"
         "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
         "    luminosity class;\n"
-        "  - with the member list <base>.txt: effective temperature against luminosity;\n"
+        "  - with the member list <base>.txt (a plain list, or a cluster generator's\n"
+        "    table): effective temperature against luminosity;\n"
         "  - the entries per spectral class, stacked by luminosity class.\n"
         "The title gives the number of entries and the centre: the one the stars were\n"
         "placed around when <base>.txt is there, else their mean position.",
@@ -525,6 +572,10 @@ def main(argv):
                    help="print the entries per spectral class instead of drawing: one line per class (O B A"
                    " F G K M, DZ white dwarfs, Q neutron stars and black holes, other) with the count and"
                    " its luminosity classes or codes")
+    p.add_argument("--table", action="store_true",
+                   help="read <base>.txt as a cluster generator's table, as orblenz --table does: # comment"
+                   " lines, columns separated by any run of blanks and tabs; a list whose first line begins"
+                   " with # is read so without it")
     a = p.parse_args(argv)
     out = a.out or a.base + ".png"
     if os.path.splitext(out)[1].lower() not in FORMATS:
@@ -539,7 +590,10 @@ def main(argv):
     if a.summary:
         print("\n".join(summary_lines(kinds[4])))
         return 0
-    hr = read_list(a.base + ".txt", *cat[:3]) if os.path.exists(a.base + ".txt") else None
+    listname = a.base + ".txt"
+    hr = None
+    if os.path.exists(listname):
+        hr = read_list(listname, *cat[:3], table=a.table or begins_as_table(listname))
     try:
         draw(a.base, out, cat, kinds, hr)
     except OSError as e:
