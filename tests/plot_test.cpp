@@ -46,17 +46,20 @@ TEST(Plot, SampleFigureAndCounts) {
     EXPECT_EQ(be32(16), 1800u);
     EXPECT_EQ(be32(20), 1000u);
 
-    // Each code of the catalogue in its class: an MK code by its letter,
-    // DZx white dwarfs, Q neutron stars and black holes, the rest "other".
+    // Each code of the catalogue in its class: an MK code by its letter (L,
+    // T and Y together), DZx white dwarfs, Q neutron stars and black holes,
+    // the rest "other".
     std::map<std::string, int> want;
-    for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"}) want[c] = 0;
+    for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"}) want[c] = 0;
     std::istringstream stc(read_file(dir + "/m67.stc"));
     for (std::string line; std::getline(stc, line);) {
         std::size_t q = line.find("SpectralType \"") + 14;
         std::string code = line.substr(q, line.find('"', q) - q);
-        bool mk = code.size() >= 3 && std::string("OBAFGKM").find(code[0]) != std::string::npos &&
+        bool mk = code.size() >= 3 && std::string("OBAFGKMLTY").find(code[0]) != std::string::npos &&
                   (std::isdigit(static_cast<unsigned char>(code[1])) || code[1] == '*');
-        ++want[mk ? code.substr(0, 1) : code.compare(0, 2, "DZ") == 0 ? "DZ" : code == "Q" ? "Q" : "other"];
+        std::string cls = code.compare(0, 2, "DZ") == 0 ? "DZ" : code == "Q" ? "Q" : "other";
+        if (mk) cls = std::string("LTY").find(code[0]) != std::string::npos ? "L,T,Y" : code.substr(0, 1);
+        ++want[cls];
     }
     r = run_plot(dir, "m67 --summary");
     EXPECT_EQ(r.status, 0) << r.err;

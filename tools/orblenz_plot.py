@@ -147,8 +147,11 @@ def show(block, starts, ends, i):
 LETTERS = "OBAFGKMLTY"               # temperature classes, hot to cool
 LUM_CLASSES = ["V", "IV", "III", "II", "I-b", "I-a"]   # faint to bright
 MK_CODE = re.compile(r"([OBAFGKMLTY])([0-9*])(V|IV|III|II|I-b|I-a)")
-COUNT_CLASSES = ["O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"]
-COUNT_LABELS = ["O", "B", "A", "F", "G", "K", "M", "white\ndwarfs", "neutron stars\nblack holes", "others"]
+COUNT_CLASSES = ["O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"]
+COUNT_LABELS = ["O", "B", "A", "F", "G", "K", "M", "L, T, Y\ndwarfs", "white\ndwarfs",
+                "neutron stars\nblack holes", "others"]
+DWARFS = COUNT_CLASSES.index("L,T,Y")   # L, T and Y, the coolest letters, count as one
+OTHER = COUNT_CLASSES.index("other")
 
 # Groups colour the diagrams and the bars: the luminosity class of an MK
 # code (I-a0 is cut to I-a in the catalogue), or the kind of remnant.
@@ -172,22 +175,25 @@ SKY_STYLES = ([(c, "o", colour) for c, colour in zip(LETTERS, (
 def describe(code):
     """What the figure needs of one code: its count class, group and sky
     style (indices into the tables above), its place in the spectral
-    sequence (O0 = 0 ... M9 = 69, NaN for codes without one) and the word
-    that breaks its count class down in the summary."""
+    sequence (O0 = 0 ... M9 = 69, L0 = 70 ..., NaN for codes without one)
+    and the word that breaks its count class down in the summary: the
+    luminosity class, or for L, T and Y, which share one class, the letter."""
     text = code.decode("latin-1")
     m = MK_CODE.fullmatch(text)
     if m:
         letter, sub, lum = m.groups()
         k = LETTERS.index(letter)
         x = k * 10 + (-1 if sub == "*" else int(sub))   # O* (hotter than O0) left of O0
-        return min(k, 9), GROUPS.index(lum), k, x, (lum if k < 7 else letter)
+        if k >= LETTERS.index("L"):
+            return DWARFS, GROUPS.index(lum), k, x, letter
+        return COUNT_CLASSES.index(letter), GROUPS.index(lum), k, x, lum
     if len(text) == 3 and text.startswith("DZ"):
-        return 7, 6, 10, np.nan, ""
+        return COUNT_CLASSES.index("DZ"), 6, 10, np.nan, ""
     if text == "Q":
-        return 8, 7, 11, np.nan, ""
+        return COUNT_CLASSES.index("Q"), 7, 11, np.nan, ""
     if text in ("SNR", "????"):
-        return 9, GROUPS.index(text), 10 + GROUPS.index(text) - 6, np.nan, text
-    return 9, 10, 14, np.nan, text
+        return OTHER, GROUPS.index(text), 10 + GROUPS.index(text) - 6, np.nan, text
+    return OTHER, 10, 14, np.nan, text
 
 
 def classify(codes):
@@ -570,8 +576,8 @@ def main(argv):
                    " picks the format")
     p.add_argument("--summary", action="store_true",
                    help="print the entries per spectral class instead of drawing: one line per class (O B A"
-                   " F G K M, DZ white dwarfs, Q neutron stars and black holes, other) with the count and"
-                   " its luminosity classes or codes")
+                   " F G K M, L,T,Y dwarfs, DZ white dwarfs, Q neutron stars and black holes, other) with the"
+                   " count and its luminosity classes, letters or codes")
     p.add_argument("--table", action="store_true",
                    help="read <base>.txt as a cluster generator's table, as orblenz --table does: # comment"
                    " lines, columns separated by any run of blanks and tabs; a list whose first line begins"
