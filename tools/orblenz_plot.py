@@ -404,6 +404,23 @@ def dms(dec):
 
 # ------------------------------------------------------------- the figure
 
+MAG_REACH = 30.0   # magnitudes: how far from the middle half an entry is still shown, at least
+
+
+def magnitude_bulk(mag):
+    """Which of the absolute magnitudes `mag` the spectral type panel shows:
+    those within three interquartile ranges, and at least MAG_REACH, of the
+    middle half. Real stars lie within some 35 magnitudes of each other, so
+    a cluster's own spread is never cut; what lies farther off (magnitudes
+    near 9000, just short of the dark limit) would squash all the rest into
+    a line."""
+    if not len(mag):
+        return np.ones(0, dtype=bool)
+    q1, q3 = np.percentile(mag, [25, 75])
+    reach = max(3.0 * (q3 - q1), MAG_REACH)
+    return (mag >= q1 - reach) & (mag <= q3 + reach)
+
+
 def draw(base, out, cat, kinds, hr):
     try:
         import matplotlib
@@ -483,10 +500,12 @@ def draw(base, out, cat, kinds, hr):
     alpha = np.clip(3000.0 / np.maximum(per_group, 1), 0.05, 0.9)   # the crowded groups see-through
 
     mk = ~np.isnan(xpos)
+    shown = mk.copy()
+    shown[mk] = magnitude_bulk(mag[mk])
     jitter = np.random.default_rng(1).uniform(-0.4, 0.4, n)   # spread each subclass a little
     ax = fig.add_subplot(grid[0, 1] if hr is not None else grid[0, 1:])
     for g in range(len(LUM_CLASSES)):
-        sel = mk & (group == g)
+        sel = shown & (group == g)
         ax.plot(xpos[sel] + jitter[sel], mag[sel], ls="", marker="o", ms=dot, mec="none", alpha=alpha[g],
                 color=GROUP_COLOUR[g], rasterized=many)
     right = max(69.5, float(np.nanmax(xpos)) + 0.5) if mk.any() else 69.5
@@ -499,8 +518,11 @@ def draw(base, out, cat, kinds, hr):
     ax.set_ylabel("AbsMag")
     ax.set_title("Spectral type and absolute magnitude", fontsize=11)
     ax.grid(alpha=0.3)
-    if (~mk).any():
-        ax.text(0.99, 0.01, "not shown: %d without an MK type" % (~mk).sum(), transform=ax.transAxes,
+    left_out = ["%d without an MK type" % (~mk).sum()] if (~mk).any() else []
+    if (mk & ~shown).any():
+        left_out.append("%d beyond the edge" % (mk & ~shown).sum())
+    if left_out:
+        ax.text(0.99, 0.01, "not shown: " + ", ".join(left_out), transform=ax.transAxes,
                 ha="right", va="bottom", fontsize=8)
 
     # -- effective temperature against luminosity, from the member list
