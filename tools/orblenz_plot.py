@@ -301,15 +301,19 @@ def table_block(block):
     end of a line separate nothing. Each run becomes one blank, and those at
     the ends of a line go: the columns are then the plain list's."""
     buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
-    if (ends - starts > 512).any():
+    too_long = np.flatnonzero(ends - starts > 512)
+    if len(too_long):
         # The line cut first: what follows it might be a column otherwise.
-        place = np.arange(len(buf)) - np.repeat(starts, ends - starts + 1)
-        buf = buf[(place < 512) | (buf == 10)]
-    kept = np.flatnonzero(buf != 32)
-    text = buf[kept]
-    # A blank between two characters of a line that had separators between them.
-    run = np.flatnonzero((np.diff(kept) > 1) & (text[:-1] != 10) & (text[1:] != 10))
-    text = np.insert(text, run + 1, 32)
+        # The tails of the long lines marked by their bounds, counted up.
+        tail = np.zeros(len(buf), dtype=np.int8)
+        tail[starts[too_long] + 512] = 1
+        tail[ends[too_long]] = -1
+        buf = buf[np.cumsum(tail, dtype=np.int8) == 0]
+    # Of each run the last separator, unless the line ends after it; then
+    # one at the start of a line goes too.
+    sep = buf == 32
+    text = buf[~sep | np.append(~sep[1:] & (buf[1:] != 10), False)]
+    text = text[(text != 32) | np.insert(text[:-1] != 10, 0, False)]
     ends = np.flatnonzero(text == 10)
     starts = np.concatenate(([0], ends[:-1] + 1))
     star = (ends > starts) & (text[starts] != 35)
