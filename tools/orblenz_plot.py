@@ -325,7 +325,7 @@ def begins_as_table(path):
     that is not a blank or tab), the sign of a cluster generator's table."""
     try:
         with open(path, "rb") as f:
-            line = f.readline()[:512]
+            line = f.readline(512)   # only the first 512 characters count
     except OSError:
         return False   # read_list says why
     return line.lstrip(b" \t").startswith(b"#")
