@@ -1,6 +1,6 @@
-// The picture tool, orblenz-plot, on the shipped sample: a figure of the
-// expected size, counts per class that are the catalogue's own, and an
-// unreadable line named by its number.
+// The picture tool, orblenz-plot, on the sample's table: a figure of the
+// expected size, the same as its star lines' as a list, counts per class
+// that are the catalogue's own; and an unreadable line named by its number.
 
 #include "test_data.h"
 
@@ -28,13 +28,27 @@ bool have_matplotlib() { return std::system("/usr/bin/python3 -c 'import matplot
 
 TEST(Plot, SampleFigureAndCounts) {
     if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
-    std::string dir = scratch_dir();
-    write_file(dir + "/m67.txt", read_file(ORBLENZ_SOURCE_DIR "/examples/m67.txt"));
-    ASSERT_EQ(run_orblenz(dir, {"m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
+    // The table read by itself (its first line begins with #), and after a
+    // blank line with --table; its star lines as a list (no comment or blank
+    // line, each run of separators one tab). One base name for one title.
+    std::string table = read_file(ORBLENZ_SOURCE_DIR "/examples/m67-table.txt");
+    std::string dir = scratch_dir(), opt_dir = scratch_dir(), list_dir = scratch_dir();
+    write_file(dir + "/m67.txt", table);
+    write_file(opt_dir + "/m67.txt", " \t\n" + table + "  # the end\n");
+    ASSERT_EQ(std::system(("grep -v '^[[:blank:]]*#' '" + dir + "/m67.txt' | tr -s ' \\t' '\\t\\t' | sed -e 's/^\\t//'"
+                           " -e 's/\\t$//' -e '/^$/d' >'" + list_dir + "/m67.txt'").c_str()), 0);
+    for (const std::string& d : {dir, opt_dir})
+        ASSERT_EQ(run_orblenz(d, {"--table", "m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
+    ASSERT_EQ(run_orblenz(list_dir, {"m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
 
     RunResult r = run_plot(dir, "m67");
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");   // no panel left out
+    EXPECT_EQ(run_plot(opt_dir, "m67 --table").err, "");
+    EXPECT_EQ(run_plot(list_dir, "m67").status, 0);
     std::string png = read_file(dir + "/m67.png");
+    EXPECT_TRUE(png == read_file(list_dir + "/m67.png"));
+    EXPECT_TRUE(png == read_file(opt_dir + "/m67.png"));
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     // The header chunk: width and height, four bytes each, most significant first.
@@ -46,17 +60,25 @@ TEST(Plot, SampleFigureAndCounts) {
     EXPECT_EQ(be32(16), 1800u);
     EXPECT_EQ(be32(20), 1000u);
 
-    // Each code of the catalogue in its class: an MK code by its letter,
-    // DZx white dwarfs, Q neutron stars and black holes, the rest "other".
+    // Each code of the catalogue in its class: an MK code by its letter (L,
+    // T and Y together), DZx white dwarfs, Q neutron stars and black holes,
+    // the rest "other".
     std::map<std::string, int> want;
-    for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"}) want[c] = 0;
-    std::istringstream stc(read_file(dir + "/m67.stc"));
+    for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"}) want[c] = 0;
+    // Cool dwarfs added to the catalogue: L, T and Y count in one class.
+    std::string text = read_file(dir + "/m67.stc"), one = text.substr(0, text.find('\n') + 1);
+    std::size_t at = one.find("SpectralType \"") + 14, end = one.find('"', at);
+    for (const char* code : {"L2V", "T5V", "L0V"}) text += one.substr(0, at) + code + one.substr(end);
+    write_file(dir + "/m67.stc", text);
+    std::istringstream stc(text);
     for (std::string line; std::getline(stc, line);) {
         std::size_t q = line.find("SpectralType \"") + 14;
         std::string code = line.substr(q, line.find('"', q) - q);
-        bool mk = code.size() >= 3 && std::string("OBAFGKM").find(code[0]) != std::string::npos &&
+        bool mk = code.size() >= 3 && std::string("OBAFGKMLTY").find(code[0]) != std::string::npos &&
                   (std::isdigit(static_cast<unsigned char>(code[1])) || code[1] == '*');
-        ++want[mk ? code.substr(0, 1) : code.compare(0, 2, "DZ") == 0 ? "DZ" : code == "Q" ? "Q" : "other"];
+        std::string cls = code.compare(0, 2, "DZ") == 0 ? "DZ" : code == "Q" ? "Q" : "other";
+        if (mk) cls = std::string("LTY").find(code[0]) != std::string::npos ? "L,T,Y" : code.substr(0, 1);
+        ++want[cls];
     }
     r = run_plot(dir, "m67 --summary");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -70,6 +92,7 @@ TEST(Plot, SampleFigureAndCounts) {
         got[cls] = n;
     }
     EXPECT_EQ(got, want);
+    EXPECT_NE(r.out.find("\nL,T,Y         3  L 2, T 1\n"), std::string::npos) << r.out;
 }
 
 TEST(Plot, UnreadableLineNamed) {

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """orblenz-plot: a picture of an orblenz star catalogue.
 
-    orblenz-plot <base> [-o FILE] [--summary]
+    orblenz-plot <base> [-o FILE] [--summary] [--table]
 
 Reads the catalogue <base>.stc that orblenz wrote (and the member list
-<base>.txt when it is there) and draws one figure into <base>.png, or FILE:
+<base>.txt when it is there, a plain list or a cluster generator's table as
+orblenz --table reads it) and draws one figure into <base>.png, or FILE:
 a sky chart of the cluster, spectral type against absolute magnitude, log
 T_eff against log L (with the member list) and the entries per spectral
 class. Plain matplotlib and numpy, so that it is easy to adapt.
@@ -146,8 +147,11 @@ def show(block, starts, ends, i):
 LETTERS = "OBAFGKMLTY"               # temperature classes, hot to cool
 LUM_CLASSES = ["V", "IV", "III", "II", "I-b", "I-a"]   # faint to bright
 MK_CODE = re.compile(r"([OBAFGKMLTY])([0-9*])(V|IV|III|II|I-b|I-a)")
-COUNT_CLASSES = ["O", "B", "A", "F", "G", "K", "M", "DZ", "Q", "other"]
-COUNT_LABELS = ["O", "B", "A", "F", "G", "K", "M", "white\ndwarfs", "neutron stars\nblack holes", "others"]
+COUNT_CLASSES = ["O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"]
+COUNT_LABELS = ["O", "B", "A", "F", "G", "K", "M", "L, T, Y\ndwarfs", "white\ndwarfs",
+                "neutron stars\nblack holes", "others"]
+DWARFS = COUNT_CLASSES.index("L,T,Y")   # L, T and Y, the coolest letters, count as one
+OTHER = COUNT_CLASSES.index("other")
 
 # Groups colour the diagrams and the bars: the luminosity class of an MK
 # code (I-a0 is cut to I-a in the catalogue), or the kind of remnant.
@@ -171,22 +175,25 @@ SKY_STYLES = ([(c, "o", colour) for c, colour in zip(LETTERS, (
 def describe(code):
     """What the figure needs of one code: its count class, group and sky
     style (indices into the tables above), its place in the spectral
-    sequence (O0 = 0 ... M9 = 69, NaN for codes without one) and the word
-    that breaks its count class down in the summary."""
+    sequence (O0 = 0 ... M9 = 69, L0 = 70 ..., NaN for codes without one)
+    and the word that breaks its count class down in the summary: the
+    luminosity class, or for L, T and Y, which share one class, the letter."""
     text = code.decode("latin-1")
     m = MK_CODE.fullmatch(text)
     if m:
         letter, sub, lum = m.groups()
         k = LETTERS.index(letter)
         x = k * 10 + (-1 if sub == "*" else int(sub))   # O* (hotter than O0) left of O0
-        return min(k, 9), GROUPS.index(lum), k, x, (lum if k < 7 else letter)
+        if k >= LETTERS.index("L"):
+            return DWARFS, GROUPS.index(lum), k, x, letter
+        return COUNT_CLASSES.index(letter), GROUPS.index(lum), k, x, lum
     if len(text) == 3 and text.startswith("DZ"):
-        return 7, 6, 10, np.nan, ""
+        return COUNT_CLASSES.index("DZ"), 6, 10, np.nan, ""
     if text == "Q":
-        return 8, 7, 11, np.nan, ""
+        return COUNT_CLASSES.index("Q"), 7, 11, np.nan, ""
     if text in ("SNR", "????"):
-        return 9, GROUPS.index(text), 10 + GROUPS.index(text) - 6, np.nan, text
-    return 9, 10, 14, np.nan, text
+        return OTHER, GROUPS.index(text), 10 + GROUPS.index(text) - 6, np.nan, text
+    return OTHER, 10, 14, np.nan, text
 
 
 def classify(codes):
@@ -239,22 +246,24 @@ def list_value(field):
         return None   # a sign for an exponent, a lone E
 
 
-def list_block_slowly(block, first, path):
+def list_block_slowly(block, numbers, path):
+    """list_block's columns one line at a time; `numbers` are the lines'
+    numbers in the file, for the message on a column this tool cannot read."""
     rows = []
-    for n, line in enumerate(block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
+    for n, line in zip(numbers, block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
         fields = line[:512].translate(TABS_TO_BLANKS).split(b" ")
         vals = [list_value(fields[c - 1]) if c <= len(fields) else 0.0 for c in LIST_COLUMNS]
         if None in vals:
             raise Unreadable("%s:%d: column %d is not a number with a decimal point that this tool reads"
-                             % (path, first + n, LIST_COLUMNS[vals.index(None)]))
+                             % (path, n, LIST_COLUMNS[vals.index(None)]))
         rows.append(vals)
     return np.array(rows, dtype=np.float64).reshape(-1, 6)
 
 
 def list_block(block):
-    """The columns of LIST_COLUMNS of every line of a block, or None where a
-    line needs list_value's care (a line longer than 512 characters, a
-    field longer than 20, a comma, no decimal point, not a plain number)."""
+    """The columns of LIST_COLUMNS of every line of a block, each cut at 20
+    characters, or None where a line needs list_value's care (a line longer
+    than 512 characters, a comma, no decimal point, not a plain number)."""
     buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
     if (ends - starts > 512).any():
         return None
@@ -267,9 +276,7 @@ def list_block(block):
         have = np.flatnonzero(k <= line_end)                # lines with a column c
         end = cuts[k[have]]
         begin = cuts[k[have] - 1] + 1 if c > 1 else starts[have]
-        width = end - begin
-        if (width > 20).any():
-            return None
+        width = np.minimum(end - begin, 20)
         full = width > 0
         w = np.arange(max(width.max(initial=0), 1))
         text = np.where(w < width[full, None], buf[np.minimum(begin[full, None] + w, len(buf) - 1)], 32)
@@ -283,10 +290,53 @@ def list_block(block):
     return out
 
 
-def read_list(path, ra, dec, dist):
+def table_block(block):
+    """The lines of a block of a cluster generator's table that hold stars,
+    as a plain list has them, and their places among the block's lines.
+
+    As orblenz --table reads a table: only the first 512 characters of a
+    line count; a line whose first character that is not a blank or tab is
+    "#" is a comment, one of only blanks and tabs is skipped; any run of
+    blanks and tabs separates two columns, and separators at the start or
+    end of a line separate nothing. Each run becomes one blank, and those at
+    the ends of a line go: the columns are then the plain list's."""
+    buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
+    too_long = np.flatnonzero(ends - starts > 512)
+    if len(too_long):
+        # The line cut first: what follows it might be a column otherwise.
+        # The tails of the long lines marked by their bounds, counted up.
+        tail = np.zeros(len(buf), dtype=np.int8)
+        tail[starts[too_long] + 512] = 1
+        tail[ends[too_long]] = -1
+        buf = buf[np.cumsum(tail, dtype=np.int8) == 0]
+    # Of each run the last separator, unless the line ends after it; then
+    # one at the start of a line goes too.
+    sep = buf == 32
+    text = buf[~sep | np.append(~sep[1:] & (buf[1:] != 10), False)]
+    text = text[(text != 32) | np.insert(text[:-1] != 10, 0, False)]
+    ends = np.flatnonzero(text == 10)
+    starts = np.concatenate(([0], ends[:-1] + 1))
+    star = (ends > starts) & (text[starts] != 35)
+    return text[np.repeat(star, ends - starts + 1)].tobytes(), np.flatnonzero(star)
+
+
+def begins_as_table(path):
+    """Whether the list's first line begins with "#" (its first character
+    that is not a blank or tab), the sign of a cluster generator's table."""
+    try:
+        with open(path, "rb") as f:
+            line = f.readline(512)   # only the first 512 characters count
+    except OSError:
+        return False   # read_list says why
+    return line.lstrip(b" \t").startswith(b"#")
+
+
+def read_list(path, ra, dec, dist, table):
     """Temperatures, luminosities and the cluster centre from the member list,
     one per catalogue entry; or None, with a note why, when the list cannot
-    be read or does not hold the catalogue's stars.
+    be read or does not hold the catalogue's stars. A table (`table`) is
+    read as orblenz --table reads it: its columns are those of the list
+    made of its star lines (table_block).
 
     Limits: every number read (columns 2, 3, 4, 13, 16, 19) must carry a
     decimal point and be a plain decimal number with an optional e or E
@@ -295,9 +345,15 @@ def read_list(path, ra, dec, dist):
     try:
         parts, first = [], 1
         for block in blocks(path):
-            a = list_block(block)
-            parts.append(a if a is not None else list_block_slowly(block, first, path))
-            first += len(parts[-1])
+            lines = block.count(b"\n") + (not block.endswith(b"\n"))
+            numbers = first + np.arange(lines)
+            if table:
+                block, stars = table_block(block)
+                numbers = numbers[stars]
+            if len(numbers):
+                a = list_block(block)
+                parts.append(a if a is not None else list_block_slowly(block, numbers, path))
+            first += lines
     except OSError as e:
         return note("cannot read %s: %s" % (path, e.strerror or e))
     except Unreadable as e:
@@ -351,6 +407,23 @@ def dms(dec):
 
 
 # ------------------------------------------------------------- the figure
+
+MAG_REACH = 30.0   # magnitudes: how far from the middle half an entry is still shown, at least
+
+
+def magnitude_bulk(mag):
+    """Which of the absolute magnitudes `mag` the spectral type panel shows:
+    those within three interquartile ranges, and at least MAG_REACH, of the
+    middle half. Real stars lie within some 35 magnitudes of each other, so
+    a cluster's own spread is never cut; what lies farther off (magnitudes
+    near 9000, just short of the dark limit) would squash all the rest into
+    a line."""
+    if not len(mag):
+        return np.ones(0, dtype=bool)
+    q1, q3 = np.percentile(mag, [25, 75])
+    reach = max(3.0 * (q3 - q1), MAG_REACH)
+    return (mag >= q1 - reach) & (mag <= q3 + reach)
+
 
 def draw(base, out, cat, kinds, hr):
     try:
@@ -431,10 +504,12 @@ def draw(base, out, cat, kinds, hr):
     alpha = np.clip(3000.0 / np.maximum(per_group, 1), 0.05, 0.9)   # the crowded groups see-through
 
     mk = ~np.isnan(xpos)
+    shown = mk.copy()
+    shown[mk] = magnitude_bulk(mag[mk])
     jitter = np.random.default_rng(1).uniform(-0.4, 0.4, n)   # spread each subclass a little
     ax = fig.add_subplot(grid[0, 1] if hr is not None else grid[0, 1:])
     for g in range(len(LUM_CLASSES)):
-        sel = mk & (group == g)
+        sel = shown & (group == g)
         ax.plot(xpos[sel] + jitter[sel], mag[sel], ls="", marker="o", ms=dot, mec="none", alpha=alpha[g],
                 color=GROUP_COLOUR[g], rasterized=many)
     right = max(69.5, float(np.nanmax(xpos)) + 0.5) if mk.any() else 69.5
@@ -447,8 +522,11 @@ def draw(base, out, cat, kinds, hr):
     ax.set_ylabel("AbsMag")
     ax.set_title("Spectral type and absolute magnitude", fontsize=11)
     ax.grid(alpha=0.3)
-    if (~mk).any():
-        ax.text(0.99, 0.01, "not shown: %d without an MK type" % (~mk).sum(), transform=ax.transAxes,
+    left_out = ["%d without an MK type" % (~mk).sum()] if (~mk).any() else []
+    if (mk & ~shown).any():
+        left_out.append("%d beyond the edge" % (mk & ~shown).sum())
+    if left_out:
+        ax.text(0.99, 0.01, "not shown: " + ", ".join(left_out), transform=ax.transAxes,
                 ha="right", va="bottom", fontsize=8)
 
     # -- effective temperature against luminosity, from the member list
@@ -508,7 +586,8 @@ def main(argv):
         "    for brighter stars;\n"
         "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
         "    luminosity class;\n"
-        "  - with the member list <base>.txt: effective temperature against luminosity;\n"
+        "  - with the member list <base>.txt (a plain list, or a cluster generator's\n"
+        "    table): effective temperature against luminosity;\n"
         "  - the entries per spectral class, stacked by luminosity class.\n"
         "The title gives the number of entries and the centre: the one the stars were\n"
         "placed around when <base>.txt is there, else their mean position.",
@@ -523,8 +602,12 @@ def main(argv):
                    " picks the format")
     p.add_argument("--summary", action="store_true",
                    help="print the entries per spectral class instead of drawing: one line per class (O B A"
-                   " F G K M, DZ white dwarfs, Q neutron stars and black holes, other) with the count and"
-                   " its luminosity classes or codes")
+                   " F G K M, L,T,Y dwarfs, DZ white dwarfs, Q neutron stars and black holes, other) with the"
+                   " count and its luminosity classes, letters or codes")
+    p.add_argument("--table", action="store_true",
+                   help="read <base>.txt as a cluster generator's table, as orblenz --table does: # comment"
+                   " lines, columns separated by any run of blanks and tabs; a list whose first line begins"
+                   " with # is read so without it")
     a = p.parse_args(argv)
     out = a.out or a.base + ".png"
     if os.path.splitext(out)[1].lower() not in FORMATS:
@@ -539,7 +622,10 @@ def main(argv):
     if a.summary:
         print("\n".join(summary_lines(kinds[4])))
         return 0
-    hr = read_list(a.base + ".txt", *cat[:3]) if os.path.exists(a.base + ".txt") else None
+    listname = a.base + ".txt"
+    hr = None
+    if os.path.exists(listname):
+        hr = read_list(listname, *cat[:3], table=a.table or begins_as_table(listname))
     try:
         draw(a.base, out, cat, kinds, hr)
     except OSError as e:
