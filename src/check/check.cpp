@@ -80,6 +80,13 @@ const char* quantity(int c) {
 
 void put(const char* s) { out_write(s, std::strlen(s)); }
 
+// A finding's line: its head (where and how grave), then fmt's text.
+void emit(char* text, std::size_t size, int n, const char* fmt, va_list ap) {
+    std::vsnprintf(text + n, size - static_cast<std::size_t>(n), fmt, ap);
+    put(text);
+    put("\n");
+}
+
 // One finding: "<list>:LINE:CHAR: warning: <text>" (CHAR 1-based).
 void finding(Kind k, long col, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 void finding(Kind k, long col, const char* fmt, ...) {
@@ -88,10 +95,8 @@ void finding(Kind k, long col, const char* fmt, ...) {
     int n = std::snprintf(text, sizeof text, "%s:%ld:%ld: %s: ", listname, lineno, col, severity(k));
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(text + n, sizeof text - static_cast<std::size_t>(n), fmt, ap);
+    emit(text, sizeof text, n, fmt, ap);
     va_end(ap);
-    put(text);
-    put("\n");
 }
 
 // A finding about the whole list, once, after those of its lines:
@@ -103,10 +108,8 @@ void list_finding(Kind k, const char* fmt, ...) {
     int n = std::snprintf(text, sizeof text, "%s: %s: ", listname, severity(k));
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(text + n, sizeof text - static_cast<std::size_t>(n), fmt, ap);
+    emit(text, sizeof text, n, fmt, ap);
     va_end(ap);
-    put(text);
-    put("\n");
 }
 
 // A field's characters for a message, quoted, at most 40 of them, with
