@@ -51,13 +51,16 @@ ArgText base, prefix, ratext, dectext, disttext;
 // once the reading half has finished. It changes with every star, so it
 // fills cache lines of its own (the line cut by its type): a line shared
 // with anything the writing half touches would pass between the two cores
-// at every change.
+// at every change. Beside it the reading half touches only constant tables,
+// the ring's records and shared words, and the list reader's buffer and
+// state, which fill their own lines too.
 struct alignas(64) ReadingState {
     float mass_min = 1000000.0f, mass_max = 0.0f;
     std::int32_t nstar = 0;
     std::int32_t ktype = 0;
     int prev_ncols = 0;
     std::int32_t ntypes[ntypes_size] = {};
+    bool by_turns_mode = false, table_layout = false;  // how it runs, looked at with every line
 } rs;
 LineCut cut;  // the current line, cut into its columns in place
 float& mass_min = rs.mass_min;
@@ -157,9 +160,9 @@ enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 
 // Both halves on the main thread, by turns: a read a signal interrupts
 // acts on it there and then.
-bool by_turns_mode = false;
+bool& by_turns_mode = rs.by_turns_mode;
 // The list is a cluster generator's table (--table).
-bool table_layout = false;
+bool& table_layout = rs.table_layout;
 
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
