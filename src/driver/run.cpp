@@ -72,6 +72,8 @@ std::int32_t& nstar = rs.nstar;
 std::int32_t& ktype = rs.ktype;
 int& prev_ncols = rs.prev_ncols;  // columns of the line before, 0 before the first
 std::int32_t (&ntypes)[ntypes_size] = rs.ntypes;  // stars of each type
+// The list is a cluster generator's table (--table).
+bool& table_layout = rs.table_layout;
 
 // One real column under its form; false when the form refuses it.
 inline bool read_f(int c, float& v) {
@@ -161,8 +163,6 @@ enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 // Both halves on the main thread, by turns: a read a signal interrupts
 // acts on it there and then.
 bool& by_turns_mode = rs.by_turns_mode;
-// The list is a cluster generator's table (--table).
-bool& table_layout = rs.table_layout;
 
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless
