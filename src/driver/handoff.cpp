@@ -26,19 +26,35 @@ namespace {
 
 constexpr std::uint32_t ring_size = 8192;  // a power of two: some milliseconds of reading
 constexpr std::uint32_t batch = 64;        // records made visible at a time
-StarRec ring[ring_size];
 
+// Everything here fills cache lines of its own. A line that one core
+// changes and the other reads passes between the two at every change, and
+// the linker puts small objects side by side, of this file or of any
+// other, unless they fill their lines: the reading side's count of records
+// pushed and its line cut once shared a line with the signal flag that the
+// writing side reads with every star and while it waits, and the run took
+// a sixth more time.
+alignas(64) StarRec ring[ring_size];
+static_assert(sizeof ring % 64 == 0, "the ring fills its cache lines");
+
+// A word one side writes and the other reads.
+template <typename T>
+struct alignas(64) Shared : std::atomic<T> {
+    constexpr Shared() : std::atomic<T>(0) {}
+};
 // Records made visible by the reading side, and released by the writing
-// side; both only grow (modulo 2^32). On separate cache lines.
-alignas(64) std::atomic<std::uint32_t> head{0};
-alignas(64) std::atomic<std::uint32_t> tail{0};
-alignas(64) std::atomic<int> writer_sleeps{0};
-std::atomic<int> reader_sleeps{0};
-std::atomic<std::uint32_t> reader_wants{0};  // the tail a sleeping reading side waits for
+// side; both only grow (modulo 2^32).
+Shared<std::uint32_t> head, tail;
+Shared<int> writer_sleeps, reader_sleeps;
+Shared<std::uint32_t> reader_wants;  // the tail a sleeping reading side waits for
 // Each side's own position.
-alignas(64) std::uint32_t w_head = 0;  // reading side: records pushed
-alignas(64) std::uint32_t r_tail = 0;  // writing side: records taken
-std::uint32_t r_seen = 0;              // writing side: head last read
+struct alignas(64) ReadingSide {
+    std::uint32_t pushed = 0;  // records pushed
+} rd;
+struct alignas(64) WritingSide {
+    std::uint32_t taken = 0;  // records taken
+    std::uint32_t seen = 0;   // head last read
+} wr;
 
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t), "futex word");
 
@@ -63,25 +79,25 @@ constexpr int spins = 4000;
 void ho_reset() {
     head.store(0);
     tail.store(0);
-    w_head = r_tail = r_seen = 0;
+    rd.pushed = wr.taken = wr.seen = 0;
 }
 
-bool ho_full() { return w_head - tail.load(std::memory_order_acquire) == ring_size; }
+bool ho_full() { return rd.pushed - tail.load(std::memory_order_acquire) == ring_size; }
 
-std::uint32_t ho_backlog() { return w_head - tail.load(std::memory_order_relaxed); }
+std::uint32_t ho_backlog() { return rd.pushed - tail.load(std::memory_order_relaxed); }
 
 std::uint32_t ho_capacity() { return ring_size; }
 
-StarRec& ho_slot() { return ring[w_head & (ring_size - 1)]; }
+StarRec& ho_slot() { return ring[rd.pushed & (ring_size - 1)]; }
 
 void ho_publish() {
-    head.store(w_head, std::memory_order_seq_cst);
+    head.store(rd.pushed, std::memory_order_seq_cst);
     if (writer_sleeps.load(std::memory_order_seq_cst)) futex_wake(head);
 }
 
 void ho_push() {
-    ++w_head;
-    if (w_head % batch == 0) ho_publish();
+    ++rd.pushed;
+    if (rd.pushed % batch == 0) ho_publish();
 }
 
 void ho_wait_room() {
@@ -89,7 +105,7 @@ void ho_wait_room() {
     ho_publish();
     // Once the ring is full, wait until a quarter of it is free: waking for
     // every batch the writing side frees would cost more than the batch.
-    const std::uint32_t want = w_head - ring_size + ring_size / 4;  // the tail that leaves a quarter free
+    const std::uint32_t want = rd.pushed - ring_size + ring_size / 4;  // the tail that leaves a quarter free
     auto room = [want] { return static_cast<std::int32_t>(tail.load(std::memory_order_seq_cst) - want) >= 0; };
     for (int i = 0; i < spins; ++i) {
         if (room()) return;
@@ -105,30 +121,30 @@ void ho_wait_room() {
 }
 
 const StarRec* ho_peek(bool wait) {
-    if (r_tail != r_seen) return &ring[r_tail & (ring_size - 1)];
-    r_seen = head.load(std::memory_order_acquire);
-    if (r_tail != r_seen || !wait) return r_tail != r_seen ? &ring[r_tail & (ring_size - 1)] : nullptr;
+    if (wr.taken != wr.seen) return &ring[wr.taken & (ring_size - 1)];
+    wr.seen = head.load(std::memory_order_acquire);
+    if (wr.taken != wr.seen || !wait) return wr.taken != wr.seen ? &ring[wr.taken & (ring_size - 1)] : nullptr;
     // Nothing yet: let the reading side catch up, acting on signals.
     for (int i = 0;; ++i) {
         signals_poll();
-        r_seen = head.load(std::memory_order_acquire);
-        if (r_tail != r_seen) return &ring[r_tail & (ring_size - 1)];
+        wr.seen = head.load(std::memory_order_acquire);
+        if (wr.taken != wr.seen) return &ring[wr.taken & (ring_size - 1)];
         if (i < spins) {
             relax();
             continue;
         }
         writer_sleeps.store(1, std::memory_order_seq_cst);
-        if (head.load(std::memory_order_seq_cst) == r_tail) futex_wait(head, r_tail, 5000000);
+        if (head.load(std::memory_order_seq_cst) == wr.taken) futex_wait(head, wr.taken, 5000000);
         writer_sleeps.store(0, std::memory_order_relaxed);
     }
 }
 
 void ho_pop() {
-    ++r_tail;
-    if (r_tail % batch == 0 || r_tail == r_seen) {
-        tail.store(r_tail, std::memory_order_seq_cst);
+    ++wr.taken;
+    if (wr.taken % batch == 0 || wr.taken == wr.seen) {
+        tail.store(wr.taken, std::memory_order_seq_cst);
         if (reader_sleeps.load(std::memory_order_seq_cst) &&
-            static_cast<std::int32_t>(r_tail - reader_wants.load(std::memory_order_relaxed)) >= 0)
+            static_cast<std::int32_t>(wr.taken - reader_wants.load(std::memory_order_relaxed)) >= 0)
             futex_wake(tail);
     }
 }

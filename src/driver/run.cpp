@@ -38,7 +38,6 @@
 namespace {
 
 constexpr int ntypes_size = 21;  // evolution types 0 to 20
-std::int32_t ntypes[ntypes_size];
 const char atypes[ntypes_size][11] = {
     "low mass  ", "main seq  ", "hertz gap ", "1st gnt br", "corehelium", "1st as.gnt", "2nd as.gnt",
     "m.seq.hel.", "hgap hel. ", "gnt.br hel", "hel wd    ", "co wd     ", "on wd     ", "neut. star",
@@ -51,17 +50,32 @@ ArgText prefix, ratext, dectext, disttext;
 // ---------------------------------------------------------------- reading half
 
 // Its state; the writing half looks at the mass range and type counts only
-// once the reading half has finished.
+// once the reading half has finished. It changes with every star, so it
+// fills cache lines of its own (the line cut by its type): a line shared
+// with anything the writing half touches would pass between the two cores
+// at every change. Beside it the reading half touches only constant tables,
+// the ring's records and shared words, and the list reader's buffer and
+// state, which fill their own lines too.
+struct alignas(64) ReadingState {
+    float mass_min = 1000000.0f, mass_max = 0.0f;
+    std::int32_t nstar = 0;
+    std::int32_t ktype = 0;
+    int prev_ncols = 0;
+    std::int32_t ntypes[ntypes_size] = {};
+    bool by_turns_mode = false, table_layout = false;  // how it runs, looked at with every line
+} rs;
 LineCut cut;  // the current line, cut into its columns in place
-float mass_min = 1000000.0f, mass_max = 0.0f;
-std::int32_t nstar = 0;
+float& mass_min = rs.mass_min;
+float& mass_max = rs.mass_max;
+std::int32_t& nstar = rs.nstar;
 // A column 9 that cannot be read leaves the type of the star before (0
 // before any star had a readable type, or when that type lies outside 0 to
 // 20).
-std::int32_t ktype = 0;
-int prev_ncols = 0;  // columns of the line before, 0 before the first
+std::int32_t& ktype = rs.ktype;
+int& prev_ncols = rs.prev_ncols;  // columns of the line before, 0 before the first
+std::int32_t (&ntypes)[ntypes_size] = rs.ntypes;  // stars of each type
 // The list is a cluster generator's table (--table).
-bool table_layout = false;
+bool& table_layout = rs.table_layout;
 
 // One real column under its form; false when the form refuses it.
 inline bool read_f(int c, float& v) {
@@ -158,7 +172,7 @@ enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 
 // Both halves on the main thread, by turns: a read a signal interrupts
 // acts on it there and then.
-bool by_turns_mode = false;
+bool& by_turns_mode = rs.by_turns_mode;
 
 // The next line into the ring (which has room). STEP_DONE once the last
 // record (end, refusal or failed read) is in; STEP_WOULD_BLOCK when, unless

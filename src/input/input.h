@@ -49,7 +49,9 @@ struct FieldSpan {
     const char* p;
     int len;  // 0 to FIELD_LEN
 };
-struct LineCut {
+// A cut fills whole cache lines: one thread makes it and reads it, line
+// after line, and shares none of its lines with what another thread touches.
+struct alignas(64) LineCut {
     const char* p;
     int starts[NCOLS + 1 + 8];  // starts[i]: where column i (1..20) begins; then room
     int ends[NCOLS + 1 + 8];    // ends[i]: where it ends (its separator); then room

@@ -268,16 +268,27 @@ namespace {
 // Lines are delivered in place from rbuf[rpos, rlen). A line that runs past
 // the end of what is read is moved to the front and completed; one longer
 // than the whole buffer keeps its first LINE_LEN characters in spare.
-// The buffer and the descriptor belong to whoever reads lines.
+// The buffer and the descriptor belong to whoever reads lines. What
+// changes with every line fills cache lines of its own, away from what
+// another thread touches (the run reads lines on a thread of its own).
 constexpr std::size_t rcap = 1 << 20;
 constexpr std::size_t rstep = rcap / 4;
-char rbuf[rcap + LINE_SLACK];
-char spare[LINE_LEN + LINE_SLACK];
-std::size_t rpos = 0, rlen = 0;
-int rfd = -1;
-bool reof = false;
-bool skipping = false;  // passing over the tail of a line longer than rbuf
-bool ended = true;      // the line last delivered had its line feed
+alignas(64) char rbuf[rcap + LINE_SLACK];
+alignas(64) char spare[LINE_LEN + LINE_SLACK];
+struct alignas(64) ReaderState {
+    std::size_t rpos = 0, rlen = 0;
+    int rfd = -1;
+    bool reof = false;
+    bool skipping = false;
+    bool ended = true;
+} state;
+static_assert(sizeof rbuf % 64 == 0 && sizeof spare % 64 == 0, "the buffers fill their cache lines");
+std::size_t& rpos = state.rpos;
+std::size_t& rlen = state.rlen;
+int& rfd = state.rfd;
+bool& reof = state.reof;
+bool& skipping = state.skipping;  // passing over the tail of a line longer than rbuf
+bool& ended = state.ended;        // the line last delivered had its line feed
 
 // At a report or a signal's ending the process is about to end and its
 // descriptors with it; the list's stays open there, since another thread
