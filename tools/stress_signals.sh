@@ -32,7 +32,7 @@ RUNS=${RUNS:-50}
 SIGNALS=${SIGNALS:-"HUP PIPE USR1 USR2 ALRM XFSZ INT TERM QUIT"}
 SEED=${SEED:-20240601}
 BUILD=$(cd "${BUILD:-$repo/build}" && pwd)
-orblenz=$BUILD/src/driver/orblenz
+orblenz=$BUILD/orblenz
 gen=$BUILD/tools/gen_cluster
 [[ -x $orblenz && -x $gen ]] || { echo "stress_signals: build first (cmake --build $BUILD)" >&2; exit 2; }
 
