@@ -94,6 +94,18 @@ TEST(Check, PlantedTraps) {
     EXPECT_EQ(r.out, "dark.txt: warning: every star is dark: the conversion writes no catalogue\n"
                      "dark.txt: 2 lines, 2 stars: 0 errors, 1 warning (all dark)\n");
     EXPECT_EQ(r.status, 1);
+    // Not a single star line: an empty list, a table of only its header.
+    const struct { const char* list; std::vector<std::string> args; const char* lines; } empty[] = {
+        {"", {"--check", "--table", "dark"}, "0 lines"},
+        {"# m x y z vx vy vz\n", {"--check", "--table", "dark"}, "1 lines"},
+    };
+    for (auto& c : empty) {
+        write_file(dir + "/dark.txt", c.list);
+        r = run_orblenz(dir, c.args);
+        EXPECT_EQ(r.out, std::string("dark.txt: warning: no star lines: the conversion writes no catalogue\n"
+                                     "dark.txt: ") + c.lines + ", 0 stars: 0 errors, 1 warning (no star lines)\n");
+        EXPECT_EQ(r.status, 1);
+    }
 }
 
 // The shipped sample and the shipped generator's table are clean; the table
@@ -149,7 +161,7 @@ TEST(Table, ConvertsLikeItsCleanedList) {
     EXPECT_EQ(rt.err.substr(0, rt.err.find('\n')), "fmt: read unexpected character");
     // A star line that stops short of column 19 (a table written without
     // stellar evolution) ends the conversion; the entries before it stay.
-    write_file(dir + "/t.txt", "# header\n" + a + "\t\t" + b + "\n" + a + "\n");
+    write_file(dir + "/t.txt", "# header\n" + a + "\t\t" + b + "\n" + a + "\n" + a + "\n");
     rt = run_orblenz(dir, {"--table", "t", "CL1_", "83.75", "-22.5", "1500"});
     EXPECT_EQ(rt.out, "");
     EXPECT_EQ(rt.err, "read: a star line of 8 columns; a table's star lines reach column 19, the temperature\n"
@@ -159,6 +171,8 @@ TEST(Table, ConvertsLikeItsCleanedList) {
     rt = run_orblenz(dir, {"--check", "--table", "t"});
     EXPECT_EQ(rt.out, "t.txt:3:1: error: the line has 8 columns; the conversion reads columns up to 19, the temperature, "
                       "and stops here: was the table written with stellar evolution?\n"
-                      "t.txt: 3 lines, 2 stars: 1 error (too few columns 1), 0 warnings\n");
+                      "t.txt:4:1: error: the line has 8 columns; the conversion reads columns up to 19, the temperature, "
+                      "and has stopped at line 3 before it: was the table written with stellar evolution?\n"
+                      "t.txt: 4 lines, 3 stars: 2 errors (too few columns 2), 0 warnings\n");
     EXPECT_EQ(rt.status, 1);
 }

@@ -199,16 +199,76 @@ TEST(EndToEnd, CatalogueFile) {
         {"a longer catalogue ends with exactly this run's entries", (sun + sun + sun), place,
          old, summary({{1, 3}}, "  1.,   1.") + stypes({{"G2V  ", 3}}, {{"G2V  ", 3}}, 3, 0), "", 0,
          three},
-        {"an all-dead run leaves the catalogue as it was", (dead + dead), place, old,
-         summary({{1, 2}}, "  1.,   1.") + stypes({{"dead ", 2}}, {{"dead ", 2}}, 2, 0), "", 0, old},
         {"a placement 1E5 is no D20.10 field; a new catalogue stays empty", sun,
          {"c", "CL1_", "1E5", "-22.5", "1500"}, std::nullopt, "", fmt_report("(d20.10)"), 134, ""},
-        {"a placement 1E5 leaves an existing catalogue as it was", sun,
-         {"c", "CL1_", "1E5", "-22.5", "1500"}, old, "", fmt_report("(d20.10)"), 134, old},
         {"a bad column after three stars leaves three entries", bad_fourth, place, old, "",
          fmt_report("(f20.10)"), 134, three},
     };
     run_cases(cases);
+
+    // A run that writes no entry leaves no entry of an earlier run, however
+    // it ends (a signal adds no line); a run that cannot open its list, or
+    // whose catalogue is a FIFO, leaves it as it was.
+    const std::string emptied = "orblenz: no entry written; c.stc emptied\n";
+    const std::string two_dead = summary({{1, 2}}, "  1.,   1.") + stypes({{"dead ", 2}}, {{"dead ", 2}}, 2, 0);
+    const std::string a7 = "1.\t0.\t0.\t0.\t0.\t0.\t0.\n";
+    const struct {
+        const char* name;
+        std::optional<std::string> list;
+        std::vector<std::string> args;
+        std::optional<std::string> stc_before;  // none: no file; "fifo": a FIFO
+        int sig;                                // sent once the list (a FIFO then) is read
+        std::string out, err;
+        int status;
+        std::optional<std::string> stc_after;
+    } none_written[] = {
+        {"all dark", dead + dead, place, old, 0, two_dead, emptied, 0, ""},
+        {"all dark, no catalogue before", dead + dead, place, std::nullopt, 0, two_dead, "", 0, std::nullopt},
+        {"all dark, an empty catalogue before", dead + dead, place, "", 0, two_dead, "", 0, ""},
+        {"all dark, a FIFO catalogue", dead + dead, place, "fifo", 0, two_dead, "", 0, std::nullopt},
+        {"a placement 1E5 at the first entry", sun, {"c", "CL1_", "1E5", "-22.5", "1500"}, old, 0, "",
+         fmt_report("(d20.10)") + emptied, 134, ""},
+        {"a table of 7 columns", "# m x y z vx vy vz\n" + a7, {"--table", "c", "CL1_", "83.75", "-22.5", "1500"}, old,
+         0, "", "read: a star line of 7 columns; a table's star lines reach column 19, the temperature\n"
+         "apparent state: unit 3 named c.txt\nlast format: (a)\nlately reading sequential formatted external IO\n" +
+         emptied, 134, ""},
+        {"a table without --table: the report, the hint, the line", "# m x y z vx vy vz\n" + sun, place, old, 0, "",
+         fmt_report("(f20.10)") + "orblenz: c.txt begins with '#': a generator's table? convert it with --table\n" +
+         emptied, 134, ""},
+        {"terminated before any entry", dead + dead, place, old, SIGTERM, "", "Killed\n", 1, ""},
+        {"no list", std::nullopt, place, old, 0, "", "open: No such file or directory\napparent state: unit 3 named "
+         "c.txt\nlately writing direct unformatted external IO\n", 134, old},
+    };
+    for (auto& c : none_written) {
+        std::string dir = scratch_dir();
+        const bool fifo_stc = c.stc_before && *c.stc_before == "fifo";
+        if (fifo_stc) ASSERT_EQ(mkfifo((dir + "/c.stc").c_str(), 0644), 0);
+        else if (c.stc_before) write_file(dir + "/c.stc", *c.stc_before);
+        RunResult r;
+        if (c.sig) {
+            ASSERT_EQ(mkfifo((dir + "/c.txt").c_str(), 0644), 0);
+            int pid = start_orblenz(dir, c.args);
+            int fd = open((dir + "/c.txt").c_str(), O_WRONLY);  // once the run has opened its list
+            ASSERT_EQ(write(fd, c.list->data(), c.list->size()), static_cast<ssize_t>(c.list->size()));
+            kill(pid, c.sig);
+            r = finish_orblenz(dir, pid);
+            close(fd);
+        } else {
+            if (c.list) write_file(dir + "/c.txt", *c.list);
+            r = run_orblenz(dir, c.args);
+        }
+        EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+        EXPECT_EQ(r.status, c.status) << c.name;
+        if (fifo_stc) {
+            struct stat st;
+            EXPECT_TRUE(stat((dir + "/c.stc").c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << c.name;
+        } else if (c.stc_after) {
+            EXPECT_EQ(read_file(dir + "/c.stc"), *c.stc_after) << c.name;
+        } else {
+            EXPECT_FALSE(file_exists(dir + "/c.stc")) << c.name;
+        }
+    }
 
     // <base>.stc a symbolic link to a full device: a failure, never a success.
     std::string dir = scratch_dir();

@@ -91,4 +91,25 @@ inline const char* catalogue_fault(const std::string& text, std::size_t& line_no
     return nullptr;
 }
 
+// Whether `tail`, a last line without its line feed, is a beginning of the
+// entry due after the complete lines `lines`: " Star \"", then the name of
+// the last entry with its number one more (any name after none), then
+// "\" {RA ", as far as the tail reaches.
+inline bool begins_entry_due(const std::string& lines, const std::string& tail) {
+    std::string due = " Star \"";
+    std::size_t last = lines.empty() ? std::string::npos : lines.rfind('\n', lines.size() - 2);
+    last = last == std::string::npos ? 0 : last + 1;
+    if (lines.compare(last, due.size(), due) == 0) {
+        std::size_t from = last + due.size(), to = lines.find('"', from);
+        std::string name = lines.substr(from, to - from);
+        std::size_t d = name.size();
+        while (d > 0 && std::isdigit(static_cast<unsigned char>(name[d - 1]))) --d;
+        if (d == name.size()) return false;
+        std::string num = std::to_string(std::stoll(name.substr(d)) + 1);
+        if (num.size() < 6) num.insert(0, 6 - num.size(), '0');
+        due += name.substr(0, d) + num + "\" {RA ";
+    }
+    return tail.compare(0, due.size(), due, 0, tail.size()) == 0 && tail.find('\n') == std::string::npos;
+}
+
 }  // namespace stc_reader

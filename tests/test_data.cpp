@@ -80,13 +80,21 @@ std::map<std::string, std::map<std::string, std::string>> before_run;
 
 // Every catalogue the run wrote must load in the planetarium, line by line.
 // One it left as it was holds no entry of this run and is not looked at.
-void expect_loadable(const std::string& dir) {
+// Only a run ended by SIGKILL, which no program can catch, may leave a last
+// line cut inside a write, and then only a beginning of the entry due.
+void expect_loadable(const std::string& dir, bool killed) {
     const auto& before = before_run[dir];
     for (const auto& [path, text] : catalogues(dir)) {
         auto old = before.find(path);
         if (old != before.end() && old->second == text) continue;
+        std::size_t whole = text.size();
+        if (killed && !text.empty() && text.back() != '\n') {
+            whole = text.rfind('\n') + 1;  // 0 when there is no line feed
+            if (!stc_reader::begins_entry_due(text.substr(0, whole), text.substr(whole)))
+                ADD_FAILURE() << path << ": the cut last line is not a beginning of the entry due: " << text.substr(whole);
+        }
         std::size_t line_no;
-        if (const char* fault = stc_reader::catalogue_fault(text, line_no))
+        if (const char* fault = stc_reader::catalogue_fault(text.substr(0, whole), line_no))
             ADD_FAILURE() << path << " line " << line_no << " would not load: " << fault;
     }
     before_run.erase(dir);
@@ -138,7 +146,7 @@ RunResult finish_orblenz(const std::string& dir, int pid) {
     r.err = read_file(dir + "/.stderr");
     unlink((dir + "/.stdout").c_str());
     unlink((dir + "/.stderr").c_str());
-    expect_loadable(dir);
+    expect_loadable(dir, r.status == 128 + SIGKILL);
     return r;
 }
 

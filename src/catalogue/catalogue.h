@@ -22,7 +22,13 @@ void cart2sph(const double& x, const double& y, const double& z, double& ra, dou
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
              const char* ratext, const char* dectext, const char* disttext, const char* base,
              const char* prefix);
-// Close the catalogue if it is open (normal end of the run).
+// The run has opened its list: from now on, however the run ends, no entry
+// of an earlier run survives in <base>.stc. A run that writes no entry cuts
+// an existing regular catalogue it may write and lock to length 0 and then
+// says so on standard error ("orblenz: no entry written; <base>.stc
+// emptied"), unless a signal ends it; it creates none.
+void cat_begin(const char* base);
+// Close the catalogue (normal end of the run).
 void cat_close();
 
 // One catalogue entry line (with its line feed) into `out`; returns its length,

@@ -11,14 +11,18 @@
 // magnitude are not finite numbers gets no entry and no number.
 //
 // The catalogue is unit 4, opened on the first call: for update without
-// emptying if it exists (so a run that writes nothing leaves it as it was),
-// else for reading only (the first entry then fails with "write start"),
-// else created; a FIFO is opened for writing only, as a pipe to its reader.
-// It is locked against a second run from its open to its close. Entries go
-// through one large buffer that only ever holds complete lines; when the
-// unit is closed (normal end, fatal report or signal) the buffer is written
-// and the file is cut after the last complete entry on disk, so it holds
-// exactly this run's entries.
+// emptying if it exists, else for reading only (the first entry then fails
+// with "write start"), else created; a FIFO is opened for writing only, as
+// a pipe to its reader. It is locked against a second run from its open to
+// its close. Entries go through one large buffer that only ever holds
+// complete lines; when the unit is closed (normal end, fatal report or
+// signal) the buffer is written and the file is cut after the last complete
+// entry on disk, so it holds exactly this run's entries.
+//
+// Once the run has opened its list (cat_begin), no entry of an earlier run
+// survives it, however it ends: a run that writes no entry cuts an existing
+// regular catalogue that it may write and lock to length 0 (and says so,
+// unless a signal ends it), but creates none.
 
 #include "catalogue.h"
 
@@ -43,6 +47,9 @@ constexpr double pc2ly = 3.26163626;  // light-years per parsec
 
 // Writer state, fixed on the first call.
 bool first = true;
+// Where the catalogue stands in the run.
+enum CatState { CAT_IDLE, CAT_ARMED, CAT_OPEN, CAT_DONE };
+CatState state = CAT_IDLE;
 double x0, y0, z0;    // cluster centre, light-years, observer at the origin
 std::int64_t ns = 0;  // entries so far; the last entry's number
 int lenc = 1;         // significant length of the star-name prefix
@@ -54,6 +61,7 @@ int read_only_err = 0;   // why the update open failed
 bool regular = false;    // a regular file can be cut
 bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
 bool emptied = false;    // the old content has been cut away
+off_t old_size = 0;      // bytes the file held when it was opened
 char name[NAME_LEN];
 char buf[1 << 20];
 std::size_t blen = 0;      // bytes in buf, complete entries only
@@ -120,14 +128,50 @@ bool flush_buf(bool ending) {
     io_fatal_errno(ctx, err);
 }
 
+// A run that wrote no entry and never opened the catalogue: an existing
+// regular file that this run may write and lock is cut to length 0; any
+// other (none, a FIFO, a device, read-only, held by another run) is left
+// as it is. Whether bytes were removed. Async-signal-safe calls only.
+bool empty_unopened() {
+    struct stat st;
+    if (::stat(name, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return false;
+    int f = ::open(name, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (f < 0) return false;
+    bool removed = false;
+    if (::fstat(f, &st) == 0 && S_ISREG(st.st_mode) &&
+        (::flock(f, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK))
+        removed = st.st_size > 0 && ::ftruncate(f, 0) == 0;
+    ::close(f);
+    return removed;
+}
+
+// The line that says an earlier run's catalogue is gone, at a run's end
+// that is not a signal's.
+void say_emptied() {
+    if (signal_ending()) return;
+    char line[NAME_LEN + 64];
+    int n = std::snprintf(line, sizeof line, "orblenz: no entry written; %s emptied\n", name);
+    if (n > static_cast<int>(sizeof line) - 1) n = sizeof line - 1;
+    if (::write(2, line, static_cast<std::size_t>(n)) < 0) {
+        // Nowhere to say it.
+    }
+}
+
 // Close the catalogue: write what is complete, cut the file after its last
-// complete entry if anything was written, release it. Failures are the
-// fatal report unless one is under way already.
+// complete entry (to length 0 when no entry was written), release it.
+// Failures are the fatal report unless one is under way already.
 void close_catalogue(bool fatal) {
-    if (fd < 0) return;
+    if (state == CAT_ARMED) {
+        state = CAT_DONE;
+        if (empty_unopened()) say_emptied();
+        return;
+    }
+    if (state != CAT_OPEN) return;
+    state = CAT_DONE;
     int f = fd;
     const char* ctx = nullptr;  // the first failure, if any
     int err = 0;
+    bool removed = false;
     if (!read_only && ns > 0) {
         if (!flush_buf(fatal)) {
             ctx = "write";
@@ -137,18 +181,30 @@ void close_catalogue(bool fatal) {
             ctx = "truncate";
             err = errno;
         }
+    } else if (!read_only && regular && old_size > 0) {
+        if (::ftruncate(f, 0) == 0) removed = true;
+        else if (!ctx) {
+            ctx = "truncate";
+            err = errno;
+        }
     }
     fd = -1;
     if (::close(f) != 0 && !ctx) {
         ctx = "close";
         err = errno;
     }
+    if (removed) say_emptied();
     if (ctx && !fatal) fail(ctx, err);
 }
 
 // From a fatal signal handler: only cut, with async-signal-safe calls.
 void cut_catalogue() {
-    if (fd >= 0 && regular && ns > 0 && !read_only) (void)::ftruncate(fd, good);
+    if (state == CAT_ARMED) {
+        state = CAT_DONE;
+        (void)empty_unopened();
+    } else if (state == CAT_OPEN && regular && !read_only) {
+        (void)::ftruncate(fd, ns > 0 ? good : 0);
+    }
 }
 
 void open_failed(int err) {
@@ -182,6 +238,7 @@ void open_catalogue(const char* base) {
     }
     regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     fifo = !regular && S_ISFIFO(st.st_mode);
+    old_size = regular ? st.st_size : 0;
     // One run at a time on a catalogue: an exclusive flock(2) lock, held
     // until the descriptor is closed (at the end, or with the process). A
     // flock lock, not an fcntl one: it belongs to this open of the file, so
@@ -195,6 +252,7 @@ void open_catalogue(const char* base) {
         fd = -1;
         open_failed(err);
     }
+    state = CAT_OPEN;
     unit_open(UNIT_CATALOGUE, name, UnitCloser{close_catalogue, cut_catalogue});
 }
 
@@ -323,8 +381,19 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
     blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
 }
 
+void cat_begin(const char* base) {
+    std::snprintf(name, sizeof name, "%s.stc", base);
+    state = CAT_ARMED;
+    unit_attach(UNIT_CATALOGUE, UnitCloser{close_catalogue, cut_catalogue});
+}
+
 void cat_close() {
-    if (fd < 0) return;
+    if (state == CAT_ARMED) {
+        close_catalogue(false);
+        unit_closed(UNIT_CATALOGUE);
+        return;
+    }
+    if (state != CAT_OPEN) return;
     io_external(UNIT_CATALOGUE, false, cat_fmt);
     close_catalogue(false);
     unit_closed(UNIT_CATALOGUE);

@@ -43,6 +43,7 @@ enum Kind {
     // Properties of the whole list, reported once after the lines.
     K_NBODY,      // the masses add up to 1
     K_ALL_DARK,   // no star gets an entry
+    K_NO_STARS,   // not a single star line
     K_DARK_SHINING,  // note: shining stars with the generator's no-magnitude mark
     NKINDS
 };
@@ -54,7 +55,7 @@ const char* const kind_names[NKINDS] = {
     "empty column",            "column count",        "field cut",        "line cut",
     "evolution type not read", "unknown evolution type", "not finite",    "no temperature",
     "carriage return",         "byte not printable",  "too few columns",  "N-body units",
-    "all dark",                "no magnitude",
+    "all dark",                "no star lines",       "no magnitude",
 };
 const char* severity(int k) { return k < first_warning ? "error" : k < first_note ? "warning" : "note"; }
 constexpr long shown_per_kind = 10;
@@ -164,6 +165,7 @@ int first_ncols = -1;        // the first star line's column count
 int prev_ncols = 0;          // the star line before's, 0 before the first
 std::int32_t ktype = 0;      // the type kept for a column 9 that cannot be read
 long stars = 0;
+long stop_line = 0;          // the line at which the conversion stops, 0 while it goes on
 long lines_with_empty = 0;   // star lines holding an empty column among 1 to 19
 double mass_sum = 0;         // of the masses read
 long dark = 0;               // stars whose code is "dead": no entry
@@ -234,6 +236,7 @@ bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
 // order the conversion reads them.
 void check_star(const LineCut& cut, int nl, bool table) {
     ++stars;
+    const long stops_before = counts[K_REFUSED] + counts[K_SHORT_STOP];
     // An empty column among 1 to 19 within the line (two separators in a
     // row, or one at the start): the columns after it move one place on,
     // and the line has a column more. A table's runs of separators hold none.
@@ -252,7 +255,11 @@ void check_star(const LineCut& cut, int nl, bool table) {
     // would hold is no finding of its own.
     const bool short_line = cut.ncols < 19;
     if (short_line) {
-        if (table)
+        if (table && stop_line)
+            finding(K_SHORT_STOP, 1, "the line has %d column%s; the conversion reads columns up to 19, the "
+                    "temperature, and has stopped at line %ld before it: was the table written with stellar "
+                    "evolution?", cut.ncols, cut.ncols == 1 ? "" : "s", stop_line);
+        else if (table)
             finding(K_SHORT_STOP, 1, "the line has %d column%s; the conversion reads columns up to 19, the "
                     "temperature, and stops here: was the table written with stellar evolution?",
                     cut.ncols, cut.ncols == 1 ? "" : "s");
@@ -316,6 +323,7 @@ void check_star(const LineCut& cut, int nl, bool table) {
         }
     }
     for (int c = 2; c <= 4; ++c) real_column(cut, c, 15, false, v);
+    if (!stop_line && counts[K_REFUSED] + counts[K_SHORT_STOP] > stops_before) stop_line = lineno;
 }
 
 // "orblenz: <what> <list>: <reason>" on standard error.
@@ -346,6 +354,9 @@ void summary(bool table, const char* base, int baselen) {
                      "parsecs (write the table in physical units, McLuster's -u 1)", mass_sum);
     if (stars > 0 && dark == stars)
         list_finding(K_ALL_DARK, "every star is dark: the conversion writes no catalogue");
+    // A list whose only line is cut off has its own finding already.
+    if (stars == 0 && !counts[K_CUT_OFF])
+        list_finding(K_NO_STARS, "no star lines: the conversion writes no catalogue");
     if (dark_shining == 1)
         list_finding(K_DARK_SHINING, "1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it "
                      "dark and gets no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K "

@@ -63,6 +63,7 @@ struct alignas(64) ReadingState {
     int prev_ncols = 0;
     std::int32_t ntypes[ntypes_size] = {};
     bool by_turns_mode = false, table_layout = false;  // how it runs, looked at with every line
+    std::int64_t lines = 0;  // lines of the list taken so far
 } rs;
 LineCut cut;  // the current line, cut into its columns in place
 float& mass_min = rs.mass_min;
@@ -168,6 +169,18 @@ void read_star(StarRec& r) {
     r.kind = REC_STAR;
 }
 
+// A list whose first line begins with "#" (its first character that is not
+// a blank or a tab) is most likely a cluster generator's table read without
+// --table: any fatal report is then followed by a line that says so.
+char table_hint[NAME_LEN + 128];
+
+void note_first_line(const char* p, int len) {
+    const int n = len < LINE_LEN ? len : LINE_LEN;
+    int i = 0;
+    while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
+    if (i < n && p[i] == '#') io_fatal_hint(table_hint);
+}
+
 enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 
 // Both halves on the main thread, by turns: a read a signal interrupts
@@ -184,6 +197,7 @@ Step read_step(bool may_block) {
     for (;;) {
         got = lr_take(text, len, err, may_block);
         if (got == LR_LINE) {
+            if (++rs.lines == 1 && !table_layout) note_first_line(text, len);
             // The line is cut in place, without copying: where fixtab would
             // put its tabs, or at the runs of separators of a table, whose
             // blank and comment lines hold no star.
@@ -338,6 +352,9 @@ void conversion_run(const Settings& settings) {
     char listname[NAME_LEN];
     std::snprintf(listname, sizeof listname, "%s.txt", base);
     lr_open(listname);
+    cat_begin(base);
+    std::snprintf(table_hint, sizeof table_hint,
+                  "orblenz: %s begins with '#': a generator's table? convert it with --table\n", listname);
 
     // The reading half starts with the signals from outside blocked, so that
     // they reach this thread, which acts on them between stars; those a

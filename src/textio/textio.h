@@ -55,6 +55,10 @@ void std_fds_open();
 void unit_open(int unit, const char* name, UnitCloser closer);
 // The open failed: the unit keeps its name for the report but has no closer.
 void unit_open_failed(int unit, const char* name);
+// Give a unit its closer before its file is opened, without an "open"
+// statement (the I/O state is left as it is): the closer then runs at
+// every end of the run, whether the file was opened or not.
+void unit_attach(int unit, UnitCloser closer);
 // Forget a unit after its owner closed it.
 void unit_closed(int unit);
 // Close every open unit in unit order, then flush standard output.
@@ -81,6 +85,10 @@ void io_current_unit(int unit);
 [[noreturn]] void io_fatal_msg(const char* ctx, const char* msg);
 // The "fmt" report for a field that does not read under its form.
 [[noreturn]] void io_fatal_fmt();
+// A line (with its line feed, a text that stays) written to standard error
+// right after any fatal report, before the units are closed; nullptr for
+// none.
+void io_fatal_hint(const char* line);
 
 // The four-line (or three-line) report text for the current state, as
 // io_fatal_* would write it. For tests.
@@ -108,6 +116,9 @@ extern volatile std::sig_atomic_t signal_pending;
 // then exit status 1 (interrupt, termination), abort (quit), or, for any
 // other, the end by that same signal at its default action (128 + n).
 void signals_act();
+// Whether the run is ending by a signal (signals_act is under way): a unit's
+// closer then says nothing of its own.
+bool signal_ending();
 inline void signals_poll() {
     if (signal_pending) signals_act();
 }

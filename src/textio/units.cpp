@@ -35,6 +35,8 @@ struct IoState {
 IoState io = {-1, nullptr, false, false, false, false};
 
 bool in_fatal = false;
+const char* fatal_hint = nullptr;
+volatile std::sig_atomic_t ending_by_signal = 0;
 
 // Append text to a fixed report buffer.
 struct Report {
@@ -117,6 +119,7 @@ void write_all(int fd, const char* p, std::size_t n) {
     build_report(r, ctx, err, msg);
     out_flush();
     write_all(2, r.buf, r.n);
+    if (fatal_hint) write_all(2, fatal_hint, std::strlen(fatal_hint));
     units_close_all(true);
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
@@ -151,6 +154,11 @@ void unit_open(int unit, const char* name, UnitCloser closer) {
 void unit_open_failed(int unit, const char* name) {
     unit_open(unit, name, UnitCloser{nullptr, nullptr});
     units[unit].connected = false;
+}
+
+void unit_attach(int unit, UnitCloser closer) {
+    units[unit].connected = true;
+    units[unit].closer = closer;
 }
 
 void unit_closed(int unit) { units[unit].connected = false; }
@@ -203,6 +211,7 @@ std::string io_report_text(const char* ctx, int err, const char* msg) {
 void io_fatal_errno(const char* ctx, int err) { fatal(ctx, err, nullptr); }
 void io_fatal_msg(const char* ctx, const char* msg) { fatal(ctx, 0, msg); }
 void io_fatal_fmt() { fatal("fmt", 0, "read unexpected character"); }
+void io_fatal_hint(const char* line) { fatal_hint = line; }
 
 // ---------------------------------------------------------------- unit 6
 
@@ -368,10 +377,13 @@ void signals_install() {
     for (int sig : fault_signals) install(sig, nullptr, KEEP_SET, on_fault_signal);
 }
 
+bool signal_ending() { return ending_by_signal != 0; }
+
 void signals_act() {
     int sig = signal_pending;
     if (in_fatal) return;  // a report is under way; it ends the process
     in_fatal = true;       // closing must not start a report of its own
+    ending_by_signal = 1;
     const char* line = sig == SIGINT ? "Interrupt\n" : sig == SIGQUIT ? "Quit signal\n" : sig == SIGTERM ? "Killed\n" : "";
     write_all(2, line, std::strlen(line));
     units_close_all(true);
