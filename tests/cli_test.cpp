@@ -28,6 +28,12 @@ TEST(CommandLine, Conventions) {
          "orblenz: unknown option '--bogus' (orblenz --help lists the options)\n", 2},
         {{"--check"}, "", "orblenz: --check needs the base name of the list: orblenz --check <base>\n", 2},
         {{"--check", "nolist"}, "", "orblenz: cannot open nolist.txt: No such file or directory\n", 2},
+        {{"--centre"}, "", "orblenz: --centre needs the cluster's name: --centre NAME\n", 2},
+        {{"--centre=", "c", "T_", "1", "2", "3"}, "", "orblenz: --centre needs the cluster's name: --centre NAME\n", 2},
+        {{"--centre", "A", "--centre=B", "c", "T_", "1", "2", "3"}, "",
+         "orblenz: --centre is given twice: a catalogue has one centre\n", 2},
+        {{"--check", "--centre", "A", "c"}, "", "orblenz: --centre names the cluster in a catalogue; --check writes none\n", 2},
+        {{"--members", "--check", "c"}, "", "orblenz: --members lists the stars of a conversion; --check writes no file\n", 2},
     };
     for (auto& c : cases) {
         std::string dir = scratch_dir();

@@ -574,6 +574,18 @@ TEST(EndToEnd, EveryEntryLoads) {
          summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0, cut_utf8},
         {"a colon past the 20 characters used", sun, {"c", "12345678901234567890:", "83.75", "-22.5", "1500"},
          std::nullopt, summary({{1, 1}}, "  1.,   1.") + stypes({{"G2V  ", 1}}, {{"G2V  ", 1}}, 1, 0), "", 0, named},
+        {"a centre name: its barycenter line just before the first entry", dead + sun + sun,
+         {"--centre=NGC 2682", "c", "CL1_", "83.75", "-22.5", "1500"}, old,
+         summary({{1, 3}}, "  1.,   1.") + stypes({{"G2V  ", 2}, {"dead ", 1}}, {{"dead ", 1}, {"G2V  ", 2}}, 3, 1), "", 0,
+         "Barycenter \"NGC 2682\" {RA 0.83750000000000000E+02 Dec -.22500000000000000E+02 Distance "
+         "0.15000000000000002E+04 }\n" + centre_entry(1) + centre_entry(2)},
+        {"a centre named as a star is, whatever the case", sun, {"--centre", "cl1_000001", "c", "CL1_", "83.75", "-22.5",
+         "1500"}, old, "", "orblenz: centre name refused: 'cl1_000001' is a star's name (the prefix followed by digits): "
+         "the search would find the star, not the cluster\n", 2, old},
+        {"a colon in the centre name", sun, {"--centre", "M:67", "c", "CL1_", "83.75", "-22.5", "1500"}, old, "",
+         "orblenz: centre name refused: ':' separates two names of an object in the planetarium\n", 2, old},
+        {"a centre name of 101 bytes", sun, {"--centre", std::string(101, 'M'), "c", "CL1_", "83.75", "-22.5", "1500"},
+         old, "", "orblenz: centre name refused: it has 101 bytes, more than the 100 a name may have\n", 2, old},
     };
     run_cases(cases);
 }

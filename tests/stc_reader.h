@@ -22,8 +22,10 @@ namespace stc_reader {
 inline bool name_char_ok(unsigned char c) { return c != '"' && c != '\\' && c != ':' && c >= 32 && c != 127; }
 
 // nullptr when the n characters at `line` (its line feed last) are one
-// entry the planetarium loads; else what it would stop at.
-inline const char* entry_fault(const char* line, std::size_t n) {
+// entry the planetarium loads, or with `barycenter_ok` a barycenter line
+// (Barycenter "NAME" {RA n Dec n Distance n }); else what it would stop at.
+// An entry may carry Temperature, a number, after its AbsMag.
+inline const char* entry_fault(const char* line, std::size_t n, bool barycenter_ok = false) {
     if (n == 0 || line[n - 1] != '\n' || std::memchr(line, '\n', n - 1)) return "not one line";
     const char *p = line, *end = line + n - 1;
     auto at = [&](char c) { return p < end && *p == c; };
@@ -66,27 +68,32 @@ inline const char* entry_fault(const char* line, std::size_t n) {
         if (!std::isfinite(std::strtod(std::string(s, p).c_str(), nullptr))) return "a number beyond the doubles";
         return nullptr;
     };
-    if (!word("Star")) return "no Star at the start";
+    const bool barycenter = barycenter_ok && word("Barycenter");
+    if (!barycenter && !word("Star")) return "no Star at the start";
     if (const char* f = string(true)) return f;
     if (!word("{")) return "no { after the name";
     for (const char* key : {"RA", "Dec", "Distance", "SpectralType", "AbsMag"}) {
+        if (barycenter && key[0] == 'S') break;
         if (!word(key)) return "a key missing or out of place";
         if (const char* f = std::strcmp(key, "SpectralType") == 0 ? string(false) : number()) return f;
     }
+    if (!barycenter && word("Temperature"))
+        if (const char* f = number()) return f;
     if (!word("}")) return "no } after the values";
     while (at(' ')) ++p;
     return p == end ? nullptr : "text after the entry";
 }
 
-// nullptr when every line of `text` is an entry that loads; else the fault,
-// with the line's number (from 1) in `line_no`.
+// nullptr when every line of `text` is an entry that loads, the first one
+// possibly a barycenter line; else the fault, with the line's number (from
+// 1) in `line_no`.
 inline const char* catalogue_fault(const std::string& text, std::size_t& line_no) {
     line_no = 0;
     for (std::size_t p = 0, e; p < text.size(); p = e + 1) {
         ++line_no;
         e = text.find('\n', p);
         if (e == std::string::npos) e = text.size() - 1;
-        if (const char* f = entry_fault(text.data() + p, e + 1 - p)) return f;
+        if (const char* f = entry_fault(text.data() + p, e + 1 - p, line_no == 1)) return f;
     }
     return nullptr;
 }

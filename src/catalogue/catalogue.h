@@ -18,10 +18,16 @@ void cart2sph(const double& x, const double& y, const double& z, double& ra, dou
 // code field; absmag: the scaled magnitude; then the right ascension,
 // declination and distance texts and the star-name prefix (20-character
 // field texts), and the base name whole (a NUL-terminated text of fewer
-// than NAME_LEN - 4 characters): the catalogue is <base>.stc.
+// than NAME_LEN - 4 characters): the catalogue is <base>.stc. With `temp`
+// (finite, above 0) the entry carries the star's own temperature after its
+// magnitude: " Temperature <kelvin>".
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
              const char* ratext, const char* dectext, const char* disttext, const char* base,
-             const char* prefix);
+             const char* prefix, const float* temp = nullptr);
+// Name the cluster: the catalogue then begins, just before its first entry,
+// with the line  Barycenter "<name>" {RA .. Dec .. Distance .. }  at the
+// centre. `name` (checked already) must stay for the run.
+void cat_set_centre(const char* name);
 // The run has opened its list: from now on, however the run ends, no entry
 // of an earlier run survives in <base>.stc. A run that writes no entry cuts
 // an existing regular catalogue it may write and lock to length 0 and then

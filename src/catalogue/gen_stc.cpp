@@ -2,6 +2,16 @@
 //
 //  Star "<prefix><number>" {RA <ra> Dec <dec> Distance <dist> SpectralType "<code>" AbsMag <mag> }
 //
+// An entry may carry the star's own temperature after its magnitude
+// (" Temperature <kelvin>", --faithful), which the planetarium's development
+// version draws it at and 1.6 passes over; and a catalogue of a named
+// cluster (--centre) begins, just before its first entry, with the line
+//
+//  Barycenter "<name>" {RA <ra> Dec <dec> Distance <dist> }
+//
+// whose place is that of an entry at offset 0 from the centre: the
+// planetarium's search finds the cluster by that name.
+//
 // Every entry must load in the planetarium, whose loader stops at the first
 // entry it cannot read and loses the rest of the catalogue. So the fields
 // grow where their fixed forms would not be numbers there: an entry number
@@ -53,6 +63,7 @@ CatState state = CAT_IDLE;
 double x0, y0, z0;    // cluster centre, light-years, observer at the origin
 std::int64_t ns = 0;  // entries so far; the last entry's number
 int lenc = 1;         // significant length of the star-name prefix
+const char* centre_name = nullptr;  // the barycenter's name, nullptr for none
 
 // The open catalogue.
 int fd = -1;
@@ -305,9 +316,45 @@ inline char* put_mag(char* p, float absmag) {
     return p + 7;
 }
 
+// A temperature (finite, above 0) as a whole number of kelvin, at least 1
+// (the planetarium refuses 0), without an exponent: rounded to the nearest
+// kelvin as printf's "%.0f" rounds.
+inline char* put_kelvin(char* p, float t) {
+    double k = __builtin_nearbyint(static_cast<double>(t));
+    if (k < 1.0) k = 1.0;
+    if (k < 1e15) {
+        char d[16];
+        int n = 0;
+        for (auto v = static_cast<std::int64_t>(k); v > 0; v /= 10) d[n++] = static_cast<char>('0' + v % 10);
+        while (n > 0) *p++ = d[--n];
+        return p;
+    }
+    return p + std::snprintf(p, 48, "%.0f", k);  // a float has at most 39 digits
+}
+
+// The barycenter line of the cluster named `nm`, at the centre (x, y, z,
+// light-years from the observer).
+int put_barycenter(char* out, const char* nm, double x, double y, double z) {
+    double X = 0.0 * pc2ly + x, Y = 0.0 * pc2ly + y, Z = 0.0 * pc2ly + z;
+    double ra, dec, dist;
+    cart2sph(X, Y, Z, ra, dec, dist);
+    if (!placeable(ra, dec, dist, 0.0f)) return 0;
+    char* p = out;
+    p = PUT_LIT(p, "Barycenter \"");
+    p = put(p, nm, std::strlen(nm));
+    p = PUT_LIT(p, "\" {RA ");
+    p = put_coord(p, ra);
+    p = PUT_LIT(p, " Dec ");
+    p = put_coord(p, dec);
+    p = PUT_LIT(p, " Distance ");
+    p = put_coord(p, dist);
+    p = PUT_LIT(p, " }\n");
+    return static_cast<int>(p - out);
+}
+
 // The entry line of a star with finite coordinates and magnitude.
 int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
-              const char* code, int n, float absmag) {
+              const char* code, int n, float absmag, const float* temp) {
     char* p = out;
     p = PUT_LIT(p, " Star \"");
     // Whole field texts copied, the pointer moved by the length that counts:
@@ -336,6 +383,10 @@ int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
     p += n;
     p = PUT_LIT(p, "\" AbsMag ");
     p = put_mag(p, absmag);
+    if (temp) {
+        p = PUT_LIT(p, " Temperature ");
+        p = put_kelvin(p, *temp);
+    }
     p = PUT_LIT(p, " }\n");
     return static_cast<int>(p - out);
 }
@@ -345,12 +396,12 @@ int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
 int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
               const char* code, int n, float absmag) {
     if (!placeable(ra, dec, dist, absmag)) return 0;
-    return put_entry(out, prefix, lenc_, num, ra, dec, dist, code, n, absmag);
+    return put_entry(out, prefix, lenc_, num, ra, dec, dist, code, n, absmag, nullptr);
 }
 
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
              const char* ratext, const char* dectext, const char* disttext, const char* base,
-             const char* prefix) {
+             const char* prefix, const float* temp) {
     if (first) {
         first = false;
         lenc = str_len(prefix, FIELD_LEN);
@@ -375,11 +426,14 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
 
     io_external(UNIT_CATALOGUE, false, cat_fmt);
     if (read_only) fail("write start", read_only_err);
-    if (sizeof buf - blen < 256 + FIELD_LEN) {
+    if (sizeof buf - blen < 320 + FIELD_LEN) {
         if (!flush_buf(false)) fail("write", errno);
     }
-    blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag));
+    if (ns == 1 && centre_name) blen += static_cast<std::size_t>(put_barycenter(buf + blen, centre_name, x0, y0, z0));
+    blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag, temp));
 }
+
+void cat_set_centre(const char* nm) { centre_name = nm; }
 
 void cat_begin(const char* base) {
     std::snprintf(name, sizeof name, "%s.stc", base);

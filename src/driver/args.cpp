@@ -134,6 +134,23 @@ int utf8_len(const unsigned char* s, std::size_t n) {
     stop_status(2);
 }
 
+// What a name in a catalogue may not hold, as the planetarium reads it.
+enum NameFault { NAME_OK, NAME_QUOTE, NAME_BACKSLASH, NAME_COLON, NAME_SLASH, NAME_CONTROL, NAME_NOT_UTF8 };
+
+// The fault of the character at s[i] (n bytes readable), or NAME_OK with
+// its length in `len`.
+NameFault name_fault(const unsigned char* s, std::size_t n, int& len) {
+    const unsigned char c = s[0];
+    len = 1;
+    if (c == '"') return NAME_QUOTE;
+    if (c == '\\') return NAME_BACKSLASH;
+    if (c == ':') return NAME_COLON;
+    if (c == '/') return NAME_SLASH;
+    if (c < 32 || c == 127) return NAME_CONTROL;
+    len = utf8_len(s, n);
+    return len == 0 ? NAME_NOT_UTF8 : NAME_OK;
+}
+
 // The star-name prefix goes between double quotes into every entry, where
 // the planetarium's loader reads it as a string and its search finds a star
 // by it: a character that string cannot carry as itself, or that the search
@@ -149,25 +166,26 @@ void check_prefix(ArgText& prefix, const char* arg) {
     const std::size_t argn = std::strlen(arg);
     for (int i = 0; i < n;) {
         const unsigned char c = static_cast<unsigned char>(prefix[i]);
-        const char* why = c == '"'    ? "'\"' would end every star's name early, and the planetarium would refuse the entries"
-                          : c == '\\' ? "'\\' starts an escape sequence in the planetarium's names"
-                          : c == ':'  ? "':' separates two names of a star in the planetarium"
-                          : c == '/'  ? "'/' makes the planetarium's search read a typed name as a path "
-                                        "(Sol/Earth), so no star could be found by its name"
-                                      : nullptr;
-        if (why) prefix_refused(why);
-        if (c < 32 || c == 127) {
-            char msg[96];
-            std::snprintf(msg, sizeof msg, "character code %d is a control character, not text for a star's name", c);
-            prefix_refused(msg);
-        }
-        const int len = utf8_len(reinterpret_cast<const unsigned char*>(arg) + i, argn - static_cast<std::size_t>(i));
-        if (len == 0) {
-            char msg[160];
-            std::snprintf(msg, sizeof msg,
-                          "byte 0x%02X (byte %d) is not UTF-8 text: the planetarium would replace it, and no star "
-                          "could be found by its name", c, i + 1);
-            prefix_refused(msg);
+        int len;
+        const NameFault fault =
+            name_fault(reinterpret_cast<const unsigned char*>(arg) + i, argn - static_cast<std::size_t>(i), len);
+        char msg[160];
+        switch (fault) {
+            case NAME_OK: break;
+            case NAME_QUOTE: prefix_refused("'\"' would end every star's name early, and the planetarium would refuse the entries");
+            case NAME_BACKSLASH: prefix_refused("'\\' starts an escape sequence in the planetarium's names");
+            case NAME_COLON: prefix_refused("':' separates two names of a star in the planetarium");
+            case NAME_SLASH:
+                prefix_refused("'/' makes the planetarium's search read a typed name as a path (Sol/Earth), so no "
+                               "star could be found by its name");
+            case NAME_CONTROL:
+                std::snprintf(msg, sizeof msg, "character code %d is a control character, not text for a star's name", c);
+                prefix_refused(msg);
+            case NAME_NOT_UTF8:
+                std::snprintf(msg, sizeof msg,
+                              "byte 0x%02X (byte %d) is not UTF-8 text: the planetarium would replace it, and no star "
+                              "could be found by its name", c, i + 1);
+                prefix_refused(msg);
         }
         if (i + len > static_cast<int>(sizeof prefix)) {
             std::memset(prefix + i, ' ', sizeof prefix - static_cast<std::size_t>(i));
@@ -177,7 +195,70 @@ void check_prefix(ArgText& prefix, const char* arg) {
     }
 }
 
+[[noreturn]] void centre_refused(const char* what) {
+    std::fprintf(stderr, "orblenz: centre name refused: %s\n", what);
+    stop_status(2);
+}
+
+// Whether a and b (n bytes each) are the same without regard to the case of
+// ASCII letters.
+bool same_ignoring_case(const char* a, const char* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+// The barycenter's name is what a user types into the planetarium's search
+// to find the cluster: a character the planetarium's loader or search reads
+// otherwise would lose the line or the name, and a star's name would find
+// the star instead.
+void check_centre(const char* name, const ArgText& prefix) {
+    const std::size_t n = std::strlen(name);
+    constexpr std::size_t longest = 100;
+    char msg[256];
+    if (n > longest) {
+        std::snprintf(msg, sizeof msg, "it has %zu bytes, more than the %zu a name may have", n, longest);
+        centre_refused(msg);
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(name);
+    for (std::size_t i = 0; i < n;) {
+        int len;
+        switch (name_fault(s + i, n - i, len)) {
+            case NAME_OK: break;
+            case NAME_QUOTE: centre_refused("'\"' would end the name early, and the planetarium would refuse the line");
+            case NAME_BACKSLASH: centre_refused("'\\' starts an escape sequence in the planetarium's names");
+            case NAME_COLON: centre_refused("':' separates two names of an object in the planetarium");
+            case NAME_SLASH:
+                centre_refused("'/' makes the planetarium's search read a typed name as a path (Sol/Earth), so the "
+                               "cluster could not be found by its name");
+            case NAME_CONTROL:
+                std::snprintf(msg, sizeof msg, "character code %d is a control character, not text for a name", s[i]);
+                centre_refused(msg);
+            case NAME_NOT_UTF8:
+                std::snprintf(msg, sizeof msg,
+                              "byte 0x%02X (byte %zu) is not UTF-8 text: the planetarium would replace it, and the "
+                              "cluster could not be found by its name", s[i], i + 1);
+                centre_refused(msg);
+        }
+        i += static_cast<std::size_t>(len);
+    }
+    // A star's name: the prefix in use followed only by digits. The
+    // planetarium compares names without regard to case.
+    const std::size_t lenc = static_cast<std::size_t>(str_len(prefix, sizeof prefix));
+    std::size_t d = n;
+    while (d > 0 && name[d - 1] >= '0' && name[d - 1] <= '9') --d;
+    if (d < n && d == lenc && same_ignoring_case(name, prefix, lenc)) {
+        std::snprintf(msg, sizeof msg, "'%s' is a star's name (the prefix followed by digits): the search would "
+                      "find the star, not the cluster", name);
+        centre_refused(msg);
+    }
+}
 
 Settings parse_command_line(int argc, char** argv) {
     Settings s;
@@ -190,8 +271,20 @@ Settings parse_command_line(int argc, char** argv) {
             ++i;
             break;
         }
+        // --centre takes the next word whatever it begins with, or the text after "=".
+        const bool centre_word = std::strcmp(a, "--centre") == 0;
+        if (centre_word || std::strncmp(a, "--centre=", 9) == 0) {
+            if (s.centre) usage_error("--centre is given twice: a catalogue has one centre");
+            if (centre_word && i + 1 >= argc)
+                usage_error("--centre needs the cluster's name: --centre NAME");
+            s.centre = centre_word ? argv[++i] : a + 9;
+            if (!*s.centre) usage_error("--centre needs the cluster's name: --centre NAME");
+            continue;
+        }
         if (std::strcmp(a, "--check") == 0) s.check = true;
         else if (std::strcmp(a, "--table") == 0) s.table = true;
+        else if (std::strcmp(a, "--faithful") == 0) s.faithful = true;
+        else if (std::strcmp(a, "--members") == 0) s.members = true;
         else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) print_and_exit(help_text);
         else if (std::strcmp(a, "--version") == 0) print_and_exit("orblenz " ORBLENZ_VERSION "\n");
         else {
@@ -200,6 +293,8 @@ Settings parse_command_line(int argc, char** argv) {
             usage_error(msg);
         }
     }
+    if (s.check && s.centre) usage_error("--centre names the cluster in a catalogue; --check writes none");
+    if (s.check && s.members) usage_error("--members lists the stars of a conversion; --check writes no file");
     // get_args counts the arguments after the options from 1.
     keep_args(argc - i + 1, argv + i - 1);
     return s;

@@ -7,8 +7,9 @@
 // `fix_float` gives a number without a decimal point one ("45" -> "45.0").
 // `conversion_run` makes the one pass over <base>.txt and never returns.
 //
-// Options come before the arguments: --check, --table, --help (-h),
-// --version, and -- to end them.
+// Options come before the arguments: --check, --table, --faithful,
+// --members, --centre NAME (or --centre=NAME), --help (-h), --version, and
+// -- to end them.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,11 @@ using BaseName = char[NAME_LEN - 4];
 
 // What the options ask for.
 struct Settings {
-    bool check = false;  // check <base>.txt for traps; write no file
-    bool table = false;  // the list is a cluster generator's table
+    bool check = false;     // check <base>.txt for traps; write no file
+    bool table = false;     // the list is a cluster generator's table
+    bool faithful = false;  // every shining star gets an entry at its own temperature and brightness
+    bool members = false;   // write <base>.tsv: which star became which entry
+    const char* centre = nullptr;  // the cluster's name, for its barycenter line; nullptr for none
 };
 
 // Read the options and keep the arguments after them for get_args. --help
@@ -36,6 +40,11 @@ void keep_args(int argc, char** argv);
 void get_base(BaseName& base);
 void get_args(BaseName& base, ArgText& prefix, ArgText& ratext, ArgText& dectext, ArgText& disttext);
 void fix_float(ArgText& s);
+// The cluster's name for --centre, held to the rules of a name the
+// planetarium finds (UTF-8, at most 100 bytes, none of " \ : / or a control
+// character, and not a star's name: the prefix followed only by digits); a
+// name refused is a usage error.
+void check_centre(const char* name, const ArgText& prefix);
 
 [[noreturn]] void conversion_run(const Settings& settings);
 

@@ -347,6 +347,10 @@ void by_turns() {
 
 void conversion_run(const Settings& settings) {
     get_args(base, prefix, ratext, dectext, disttext);
+    if (settings.centre) {
+        check_centre(settings.centre, prefix);
+        cat_set_centre(settings.centre);
+    }
     table_layout = settings.table;
 
     char listname[NAME_LEN];
