@@ -5,6 +5,12 @@
 // SNR), "dead" for a dark star, "????" for an unknown type. Before it
 // classifies it scales the caller's absolute magnitude by 0.95f in place;
 // the catalogue writes that scaled value.
+//
+// `faithful_type` is the rule of --faithful, which shows the cluster as
+// simulated: a star that shines gets the magnitude its luminosity and
+// temperature give (4.74 - 2.5 log10 L - BC_V(T)) and the code the
+// planetarium draws nearest its temperature; every other star is
+// classified as by guess_type, from its magnitude unscaled.
 #pragma once
 
 #include <cstdint>
@@ -20,3 +26,31 @@
 // Sets no I/O state: it runs once per star.
 void guess_type(const std::int32_t& nstar, const float& mass, const float& lum, float& absmag,
                 const float& col12, const float& temp, const std::int32_t& ktype, char (&code)[6]);
+
+// Whether a star shines under --faithful: evolution type 0 to 12, and
+// temperature and luminosity finite and above 0.
+bool shines(std::int32_t ktype, float lum, float temp);
+
+// The code and magnitude that --faithful gives one star: luminosity (solar
+// units), absolute magnitude (in: the list's column 16; out: the
+// catalogue's AbsMag), temperature (K), evolution type, and the
+// six-character code field (out, blank padded). Returns whether the star
+// shines (its entry then carries its own temperature).
+// A star that shines gets AbsMag = 4.74 - 2.5 log10 L - bc_v(T), computed
+// in double and rounded once to single precision; its luminosity class is
+// guess_type's, and its class letter and subclass (the DZ digit for types
+// 10 to 12) are those of the code of that class whose temperature in the
+// planetarium is nearest T (on a tie the cooler code; of codes drawn at
+// one temperature, the latest from O0 to Y9). Any other star gets
+// guess_type's code from the magnitude as given, which it leaves unchanged
+// (so "dead" is a magnitude above 9000).
+// Sets no I/O state, allocates nothing: it runs once per star.
+bool faithful_type(const float& lum, float& absmag, const float& temp, const std::int32_t& ktype,
+                   char (&code)[6]);
+
+// The V-band bolometric correction (mag) at temperature t (K, above 0), from
+// the mean dwarf sequence of Mamajek's table (Pecaut & Mamajek 2013),
+// linear in log10 t between its rows; hotter than 45,900 K the slope of
+// Vacca, Garmany & Shull (1996), -6.84 per dex; cooler than 1,710 K the line
+// through the two coolest rows. Giants and white dwarfs take the same.
+double bc_v(double t);

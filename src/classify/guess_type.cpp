@@ -4,6 +4,7 @@
 // roundings decide digits of the code (5600 K is G3, not G4).
 
 #include "classify.h"
+#include "guess_type_parts.h"
 
 #include <cmath>
 #include <cstring>
@@ -21,16 +22,17 @@ static const float tclass[nclass] = {60000.0f, 30000.0f, 10000.0f, 7500.0f, 6000
                               3500.0f,  2000.0f,  1300.0f,  700.0f,  0.0f};
 
 // Luminosity classes of evolved stars, brightest first: a star takes the
-// first class whose threshold its luminosity exceeds (strictly), else V.
-// Cells are five characters, blank filled (plus the literal's terminator).
+// first class whose threshold its luminosity exceeds (strictly), else V,
+// the last cell. Cells are five characters, blank filled (plus the literal's
+// terminator); the code takes their first four.
 static const int nlums = 6;
-static const char clums[nlums][5 + 1] = {"I-a0 ", "I-a  ", "I-b  ", "II   ", "III  ", "IV   "};
+const char lum_class_text[nlums + 1][5 + 1] = {"I-a0 ", "I-a  ", "I-b  ", "II   ", "III  ", "IV   ", "V    "};
 static const float rlums[nlums] = {200000.0f, 20000.0f, 3000.0f, 400.0f, 11.5f, 4.0f};
 
-// The absolute magnitude is scaled by this (the float nearest 0.95) in the
-// caller's variable before anything else.
+// guess_type scales the absolute magnitude by this (the float nearest 0.95)
+// in the caller's variable before anything else.
 static const float mag_factor = 0.95f;
-// A scaled magnitude above this marks a dark star: code "dead".
+// A magnitude above this once scaled marks a dark star: code "dead".
 static const float dark_limit = 9000.0f;
 // Subclass = scale - scale * fraction. The fraction runs from just above 0
 // at the cool end of a class to 1 at its hot end, so the subclass runs from
@@ -89,9 +91,25 @@ static inline char wd_char(float t) {
     return ratio > 0.0f ? '9' : w[0];
 }
 
-void guess_type(const std::int32_t& /*nstar*/, const float& /*mass*/, const float& lum, float& absmag,
-                const float& /*col12*/, const float& temp, const std::int32_t& ktype, char (&code)[6]) {
-    absmag = absmag * mag_factor;
+// The luminosity class (index into lum_class_text) of a star of type k:
+// V for the main-sequence types (negative types too; helium main
+// sequence), else the first class whose threshold L exceeds.
+static inline int lum_class_of(std::int32_t k, float lum) {
+    if (k <= 1 || k == 7) return nlums;
+    for (int j = 0; j < nlums; ++j) {
+        if (lum > rlums[j]) return j;
+    }
+    return nlums;
+}
+
+int lum_class(std::int32_t ktype, float lum) { return lum_class_of(ktype, lum); }
+
+// The whole rule, with the magnitude scaled by `scale` first (0.95f for
+// guess_type, 1 for the stars --faithful leaves to it). Inlined into both
+// callers, so each runs with its scale as a constant.
+static inline void classify_listed(const float scale, const float& lum, float& absmag, const float& temp,
+                                   const std::int32_t& ktype, char (&code)[6]) {
+    absmag = absmag * scale;
     if (absmag > dark_limit) {
         set_code(code, "dead  ");
         return;
@@ -109,21 +127,9 @@ void guess_type(const std::int32_t& /*nstar*/, const float& /*mass*/, const floa
         }
         code[0] = letter;
         code[1] = sub;
-        if (k <= 1 || k == 7) {
-            // Main sequence (negative types too; helium main sequence).
-            std::memcpy(code + 2, "V   ", 4);
-            return;
-        }
-        const char* lc = "V    ";
-        for (int j = 0; j < nlums; ++j) {
-            if (lum > rlums[j]) {
-                lc = clums[j];
-                break;
-            }
-        }
         // Letter, subclass and luminosity class cut to the field: only
         // "I-a0" fills all six characters.
-        std::memcpy(code + 2, lc, 4);
+        std::memcpy(code + 2, lum_class_text[lum_class_of(k, lum)], 4);
         return;
     }
 
@@ -146,4 +152,15 @@ void guess_type(const std::int32_t& /*nstar*/, const float& /*mass*/, const floa
             set_code(code, "????  ");
             return;
     }
+}
+
+void guess_type(const std::int32_t& /*nstar*/, const float& /*mass*/, const float& lum, float& absmag,
+                const float& /*col12*/, const float& temp, const std::int32_t& ktype, char (&code)[6]) {
+    classify_listed(mag_factor, lum, absmag, temp, ktype, code);
+}
+
+void guess_type_unscaled(const float& lum, float& absmag, const float& temp, const std::int32_t& ktype,
+                         char (&code)[6]) {
+    // Times 1 leaves every value as it is (a NaN stays a NaN).
+    classify_listed(1.0f, lum, absmag, temp, ktype, code);
 }
