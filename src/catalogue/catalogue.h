@@ -6,10 +6,15 @@
 // dead and whose coordinates and magnitude are finite numbers; its first
 // call opens the catalogue (unit 4) and fixes the cluster centre from the
 // three placement texts. `cat_close` cuts the catalogue
-// after its last complete entry.
+// after its last complete entry. With --members the member table
+// <base>.tsv (unit 7) tells which star of the list became which entry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
+
+#include "textio.h"
 
 void sph2cart(const double& ra, const double& dec, const double& dist, double& x, double& y, double& z);
 void cart2sph(const double& x, const double& y, const double& z, double& ra, double& dec, double& dist);
@@ -36,6 +41,94 @@ void cat_set_centre(const char* name);
 void cat_begin(const char* base);
 // Close the catalogue (normal end of the run).
 void cat_close();
+
+// The entry line of the current star (num 0 when it has none): written by
+// gen_stc, forgotten by members_room before the next star; valid until then.
+struct LastEntry {
+    const char* line;
+    int len;
+    std::int64_t num;
+};
+LastEntry& cat_last_entry();
+
+// ---------------------------------------------------------------- member table
+//
+// <base>.tsv, a tab-separated table with a header line and one line per star
+// line of the list, in list order: the star's line number in the list, the
+// name of the entry it became (empty for none), its code as tallied, the
+// evolution type used, columns 1, 13, 16 and 19 as read (the shortest text
+// that reads back as the same single-precision value), the position as
+// read (columns 2 to 4, parsecs, the shortest text of the same double), the
+// entry's RA, Dec, Distance and AbsMag texts without padding (empty for
+// none), and with --faithful its Temperature. It is a second output of the
+// run under the catalogue's rules (opened, locked, emptied and cut alike),
+// written in star order, and at every stop it ends at the same star as the
+// catalogue.
+enum : int { UNIT_MEMBERS = 7 };
+// Open it and put its header, once the run has opened its list.
+void members_begin(const char* base, bool with_temperature);
+// Make room for one more star in the catalogue and in the member table:
+// before the star's gen_stc.
+void members_room();
+// One star's line, after its gen_stc. `code` is the six-character code
+// field; `temp` the Temperature its entry carries, or nullptr.
+struct Member {
+    std::int64_t line;
+    const char* code;
+    std::int32_t type;
+    float mass, lum, mv, temp;
+    double x, y, z;
+};
+void members_star(const Member& m, bool with_temperature);
+
+// ---------------------------------------------------------------- output files
+//
+// The catalogue and the member table are written under one set of rules
+// (outfile.cpp): opened for update without emptying, else for reading only
+// (the first write then fails with "write start"), else created; a FIFO is
+// a pipe to its reader. Locked from open to close; written through a
+// buffer of complete lines, buf[0, blen), of which done bytes are out;
+// emptied of an earlier run's content just before the first bytes reach
+// it; cut after its last complete line at the end.
+struct OutFile {
+    OutFile(int unit_, char* buf_, std::size_t cap_) : unit(unit_), buf(buf_), cap(cap_) {}
+    int unit;
+    char* buf;
+    std::size_t cap;
+    std::size_t blen = 0, done = 0;
+    char name[NAME_LEN] = {};
+    int fd = -1;
+    bool read_only = false;  // opened for reading only: writing fails
+    int read_only_err = 0;   // why the update open failed
+    bool regular = false;    // a regular file can be cut
+    bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
+    bool emptied = false;    // the old content has been cut away
+    bool failed = false;     // a write of it failed
+    off_t old_size = 0;      // bytes the file held when it was opened
+    off_t on_disk = 0;       // bytes written to it
+    volatile off_t good = 0; // end of the last complete line on disk
+};
+// Room an entry line needs in the catalogue's buffer, prefix and barycenter line included.
+enum : std::size_t { entry_room = 512 };
+// Open f.name; a failure is the fatal "open" report for f.unit.
+void of_open(OutFile& f, UnitCloser closer);
+// Write buf[done, blen) out; false with errno set on failure. The batch
+// stays in the buffer until of_reset.
+bool of_flush(OutFile& f, bool ending);
+inline void of_reset(OutFile& f) { f.blen = f.done = 0; }
+// An existing regular file that this run may write and lock, cut to length
+// 0; whether bytes were removed. Async-signal-safe calls only.
+bool of_empty_unopened(const char* name);
+// The catalogue's buffer written out, then `other`'s (false with errno set
+// when that fails; the catalogue's failure is its own report), both batches
+// then dropped: the two files end at the same star. Its free room.
+bool cat_flush_with(OutFile& other, const char* other_fmt);
+std::size_t cat_room();
+// The member table's part of the catalogue's closing: written out, cut back
+// with the catalogue (stc, when open) to the same star after a failed write,
+// cut and closed; a failure goes to ctx/err/unit unless one is there.
+void members_close(bool fatal, OutFile* stc, const char*& ctx, int& err, int& unit);
+void members_cut();
 
 // One catalogue entry line (with its line feed) into `out`; returns its length,
 // or 0 with nothing written when a coordinate or the magnitude is not a

@@ -64,96 +64,15 @@ double x0, y0, z0;    // cluster centre, light-years, observer at the origin
 std::int64_t ns = 0;  // entries so far; the last entry's number
 int lenc = 1;         // significant length of the star-name prefix
 const char* centre_name = nullptr;  // the barycenter's name, nullptr for none
+LastEntry last;                     // the entry line of the last call that wrote one
 
-// The open catalogue.
-int fd = -1;
-bool read_only = false;  // opened for reading only: writing fails
-int read_only_err = 0;   // why the update open failed
-bool regular = false;    // a regular file can be cut
-bool fifo = false;       // a FIFO (or a pipe): written in whole lines that it takes at once
-bool emptied = false;    // the old content has been cut away
-off_t old_size = 0;      // bytes the file held when it was opened
-char name[NAME_LEN];
+// The catalogue, unit 4, through one large buffer.
 char buf[1 << 20];
-std::size_t blen = 0;      // bytes in buf, complete entries only
-off_t on_disk = 0;         // bytes written to the file
-volatile off_t good = 0;   // end of the last complete entry on disk
-
-// Keep what is not written yet at the front of the buffer after done bytes
-// went out; the file is good up to the last line feed among them.
-void keep_rest(std::size_t done) {
-    const char* nl = static_cast<const char*>(memrchr(buf, '\n', done));
-    if (nl) good = on_disk - static_cast<off_t>(done) + static_cast<off_t>(nl - buf + 1);
-    std::memmove(buf, buf + done, blen - done);
-    blen -= done;
-}
-
-// Write the buffer out; false with errno set on failure. Before the first
-// write the old content is cut away, so that whatever ends the run (even a
-// signal nobody can catch) the file never holds a mix of two runs.
-//
-// A signal that interrupts a write, or comes during one, is acted on at
-// once (which ends the run), what is written kept. While the run is ending
-// (`ending`) the writing stops instead, and a pipe is then no longer waited
-// for once a signal has come: the ending is never stuck on a reader that
-// does not read.
-bool flush_buf(bool ending) {
-    if (!emptied && blen > 0) {
-        if (regular && ::ftruncate(fd, 0) != 0) return false;
-        emptied = true;
-    }
-    if (ending && fifo && signal_pending) (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    std::size_t done = 0;
-    while (done < blen) {
-        std::size_t len = blen - done;
-        if (fifo && len > PIPE_BUF) {
-            // A pipe takes a write of at most PIPE_BUF bytes whole or not at
-            // all: whole lines in such pieces, and its reader never sees
-            // half a line, whatever stops the run.
-            const char* nl = static_cast<const char*>(memrchr(buf + done, '\n', PIPE_BUF));
-            len = static_cast<std::size_t>(nl - (buf + done)) + 1;
-        }
-        ssize_t w = ::write(fd, buf + done, len);
-        if (w >= 0) {
-            done += static_cast<std::size_t>(w);
-            on_disk += w;
-        } else if (errno != EINTR || ending) {
-            int err = errno;
-            keep_rest(done);
-            errno = err;
-            return false;
-        }
-        if (signal_pending && !ending) {
-            keep_rest(done);
-            done = 0;
-            signals_act();
-        }
-    }
-    blen = 0;
-    good = on_disk;
-    return true;
-}
+OutFile cat(UNIT_CATALOGUE, buf, sizeof buf);
 
 [[noreturn]] void fail(const char* ctx, int err) {
     io_current_unit(UNIT_CATALOGUE);
     io_fatal_errno(ctx, err);
-}
-
-// A run that wrote no entry and never opened the catalogue: an existing
-// regular file that this run may write and lock is cut to length 0; any
-// other (none, a FIFO, a device, read-only, held by another run) is left
-// as it is. Whether bytes were removed. Async-signal-safe calls only.
-bool empty_unopened() {
-    struct stat st;
-    if (::stat(name, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return false;
-    int f = ::open(name, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (f < 0) return false;
-    bool removed = false;
-    if (::fstat(f, &st) == 0 && S_ISREG(st.st_mode) &&
-        (::flock(f, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK))
-        removed = st.st_size > 0 && ::ftruncate(f, 0) == 0;
-    ::close(f);
-    return removed;
 }
 
 // The line that says an earlier run's catalogue is gone, at a run's end
@@ -161,110 +80,84 @@ bool empty_unopened() {
 void say_emptied() {
     if (signal_ending()) return;
     char line[NAME_LEN + 64];
-    int n = std::snprintf(line, sizeof line, "orblenz: no entry written; %s emptied\n", name);
+    int n = std::snprintf(line, sizeof line, "orblenz: no entry written; %s emptied\n", cat.name);
     if (n > static_cast<int>(sizeof line) - 1) n = sizeof line - 1;
     if (::write(2, line, static_cast<std::size_t>(n)) < 0) {
         // Nowhere to say it.
     }
 }
 
-// Close the catalogue: write what is complete, cut the file after its last
-// complete entry (to length 0 when no entry was written), release it.
-// Failures are the fatal report unless one is under way already.
+// Close the catalogue, and the member table with it: write what is
+// complete, cut each file after its last complete line (the catalogue to
+// length 0 when no entry was written), release them. A run that never
+// opened the catalogue cuts an earlier one that it may write and lock to
+// length 0; any other (none, a FIFO, a device, read-only, held by another
+// run) is left as it is. Failures are the fatal report unless one is under
+// way already.
 void close_catalogue(bool fatal) {
     if (state == CAT_ARMED) {
         state = CAT_DONE;
-        if (empty_unopened()) say_emptied();
+        const bool removed = of_empty_unopened(cat.name);
+        const char* ctx = nullptr;
+        int err = 0, unit = UNIT_MEMBERS;
+        members_close(fatal, nullptr, ctx, err, unit);
+        if (removed) say_emptied();
+        if (ctx && !fatal) {
+            io_current_unit(unit);
+            io_fatal_errno(ctx, err);
+        }
         return;
     }
     if (state != CAT_OPEN) return;
     state = CAT_DONE;
-    int f = fd;
     const char* ctx = nullptr;  // the first failure, if any
-    int err = 0;
+    int err = 0, unit = UNIT_CATALOGUE;
     bool removed = false;
-    if (!read_only && ns > 0) {
-        if (!flush_buf(fatal)) {
-            ctx = "write";
-            err = errno;
-        }
-        if (regular && ::ftruncate(f, good) != 0 && !ctx) {
+    if (!cat.read_only && ns > 0 && !of_flush(cat, fatal)) {
+        ctx = "write";
+        err = errno;
+    }
+    members_close(fatal, &cat, ctx, err, unit);
+    if (!cat.read_only && ns > 0) {
+        if (cat.regular && ::ftruncate(cat.fd, cat.good) != 0 && !ctx) {
             ctx = "truncate";
             err = errno;
         }
-    } else if (!read_only && regular && old_size > 0) {
-        if (::ftruncate(f, 0) == 0) removed = true;
+    } else if (!cat.read_only && cat.regular && cat.old_size > 0) {
+        if (::ftruncate(cat.fd, 0) == 0) removed = true;
         else if (!ctx) {
             ctx = "truncate";
             err = errno;
         }
     }
-    fd = -1;
+    const int f = cat.fd;
+    cat.fd = -1;
     if (::close(f) != 0 && !ctx) {
         ctx = "close";
         err = errno;
     }
     if (removed) say_emptied();
-    if (ctx && !fatal) fail(ctx, err);
+    if (ctx && !fatal) {
+        io_current_unit(unit);
+        io_fatal_errno(ctx, err);
+    }
 }
 
 // From a fatal signal handler: only cut, with async-signal-safe calls.
 void cut_catalogue() {
     if (state == CAT_ARMED) {
         state = CAT_DONE;
-        (void)empty_unopened();
-    } else if (state == CAT_OPEN && regular && !read_only) {
-        (void)::ftruncate(fd, ns > 0 ? good : 0);
+        (void)of_empty_unopened(cat.name);
+    } else if (state == CAT_OPEN && cat.regular && !cat.read_only) {
+        (void)::ftruncate(cat.fd, ns > 0 ? cat.good : 0);
     }
-}
-
-void open_failed(int err) {
-    unit_open_failed(UNIT_CATALOGUE, name);
-    io_fatal_errno("open", err);
+    members_cut();
 }
 
 void open_catalogue(const char* base) {
-    std::snprintf(name, sizeof name, "%s.stc", base);
-    struct stat st;
-    if (::stat(name, &st) == 0 && S_ISFIFO(st.st_mode)) {
-        // A FIFO is a pipe to whoever reads it: opened for writing only, as
-        // a shell's `> fifo` opens it, so that its reader gets every entry.
-        // The open waits for a reader; a signal ends the wait and the run.
-        while ((fd = ::open(name, O_WRONLY | O_CLOEXEC)) < 0 && errno == EINTR) signals_poll();
-        if (fd < 0) open_failed(errno);
-    } else {
-        fd = ::open(name, O_RDWR | O_CLOEXEC);
-        if (fd < 0) {
-            read_only_err = errno;
-            fd = ::open(name, O_RDONLY | O_CLOEXEC);
-            if (fd >= 0) {
-                read_only = true;
-            } else {
-                // Not emptied here: a file that appeared meanwhile may be
-                // another run's, and is not ours before it is locked.
-                fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-                if (fd < 0) open_failed(errno);
-            }
-        }
-    }
-    regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    fifo = !regular && S_ISFIFO(st.st_mode);
-    old_size = regular ? st.st_size : 0;
-    // One run at a time on a catalogue: an exclusive flock(2) lock, held
-    // until the descriptor is closed (at the end, or with the process). A
-    // flock lock, not an fcntl one: it belongs to this open of the file, so
-    // no other descriptor of it that this process closes drops it, and it
-    // needs no descriptor open for writing (a read-only catalogue is locked
-    // too). A device (/dev/null) is no catalogue of a run and is not locked.
-    // Where the file system has no such locks, the run goes on unlocked.
-    if ((regular || fifo) && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        int err = errno;
-        ::close(fd);
-        fd = -1;
-        open_failed(err);
-    }
+    std::snprintf(cat.name, sizeof cat.name, "%s.stc", base);
+    of_open(cat, UnitCloser{close_catalogue, cut_catalogue});
     state = CAT_OPEN;
-    unit_open(UNIT_CATALOGUE, name, UnitCloser{close_catalogue, cut_catalogue});
 }
 
 double read_placement(const char* text) {
@@ -412,6 +305,7 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
         double dist = read_placement(disttext);
         sph2cart(ra, dec, dist, x0, y0, z0);
     }
+    last.num = 0;
     int n = str_len(code, 5);
     if (n == 4 && std::memcmp(code, "dead", 4) == 0) return;
 
@@ -425,21 +319,41 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
     ++ns;
 
     io_external(UNIT_CATALOGUE, false, cat_fmt);
-    if (read_only) fail("write start", read_only_err);
-    if (sizeof buf - blen < 320 + FIELD_LEN) {
-        if (!flush_buf(false)) fail("write", errno);
+    if (cat.read_only) fail("write start", cat.read_only_err);
+    if (cat.cap - cat.blen < entry_room) {
+        if (!of_flush(cat, false)) fail("write", errno);
+        of_reset(cat);
     }
-    if (ns == 1 && centre_name) blen += static_cast<std::size_t>(put_barycenter(buf + blen, centre_name, x0, y0, z0));
-    blen += static_cast<std::size_t>(put_entry(buf + blen, prefix, lenc, ns, ra, dec, dist, code, n, absmag, temp));
+    char* line = buf + cat.blen;
+    if (ns == 1 && centre_name) line += put_barycenter(line, centre_name, x0, y0, z0);
+    const int len = put_entry(line, prefix, lenc, ns, ra, dec, dist, code, n, absmag, temp);
+    last = LastEntry{line, len, ns};
+    cat.blen = static_cast<std::size_t>(line + len - buf);
 }
 
 void cat_set_centre(const char* nm) { centre_name = nm; }
 
 void cat_begin(const char* base) {
-    std::snprintf(name, sizeof name, "%s.stc", base);
+    std::snprintf(cat.name, sizeof cat.name, "%s.stc", base);
     state = CAT_ARMED;
     unit_attach(UNIT_CATALOGUE, UnitCloser{close_catalogue, cut_catalogue});
 }
+
+bool cat_flush_with(OutFile& other, const char* other_fmt) {
+    if (state == CAT_OPEN && !cat.read_only) {
+        io_external(UNIT_CATALOGUE, false, cat_fmt);
+        if (!of_flush(cat, false)) fail("write", errno);
+    }
+    io_external(other.unit, false, other_fmt);
+    if (!of_flush(other, false)) return false;
+    of_reset(cat);
+    of_reset(other);
+    return true;
+}
+
+std::size_t cat_room() { return cat.cap - cat.blen; }
+
+LastEntry& cat_last_entry() { return last; }
 
 void cat_close() {
     if (state == CAT_ARMED) {

@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "guess_type_parts.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 // roundings decide digits of the code (5600 K is G3, not G4).
 
 #include "classify.h"
-#include "guess_type_parts.h"
 
 #include <cmath>
 #include <cstring>

@@ -75,8 +75,14 @@ struct StarRec {
     char c12[20];
     std::int32_t c12_len;
     bool pos_read;
+    bool shines;       // --faithful: the entry carries the star's own temperature
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0
+    // What the member table shows of the star: columns 1, 13, 16 (as read)
+    // and 19, the evolution type used, the star's line in the list.
+    float mass, lum, mv, temp;
+    std::int32_t type;
+    std::int64_t line;
     const char* fmt;   // REC_FMT
     int err;           // REC_READ
     char code[6];

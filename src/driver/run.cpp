@@ -46,6 +46,7 @@ constexpr int named_types = 16;  // types 0 to 15 appear in the summary
 
 BaseName base;
 ArgText prefix, ratext, dectext, disttext;
+bool members = false;  // --members: the member table beside the catalogue
 
 // ---------------------------------------------------------------- reading half
 
@@ -63,6 +64,7 @@ struct alignas(64) ReadingState {
     int prev_ncols = 0;
     std::int32_t ntypes[ntypes_size] = {};
     bool by_turns_mode = false, table_layout = false;  // how it runs, looked at with every line
+    bool faithful = false;   // --faithful: shining stars placed by their own light
     std::int64_t lines = 0;  // lines of the list taken so far
 } rs;
 LineCut cut;  // the current line, cut into its columns in place
@@ -92,6 +94,7 @@ inline bool read_d(int c, double& v) {
 // refusal or cut that ends the run.
 void read_star(StarRec& r) {
     r.nc = 0;
+    r.shines = false;
     r.kind = REC_FMT;
     // A last line without its line feed and with fewer columns than the
     // line before is what is left of a list cut off while it was written:
@@ -114,6 +117,8 @@ void read_star(StarRec& r) {
     float mass = 0;
     r.fmt = "(f20.10)";
     if (!read_f(1, mass)) return;
+    r.mass = mass;
+    r.line = rs.lines;
     if (mass_min > mass) mass_min = mass;
     if (mass > mass_max) mass_max = mass;
 
@@ -142,8 +147,13 @@ void read_star(StarRec& r) {
     float col12 = 0, lum = 0, temp = 0;
     r.fmt = "(f20.10)";
     if (!read_f(13, lum) || !read_f(16, r.absmag) || !read_f(19, temp)) return;
+    r.lum = lum;
+    r.mv = r.absmag;
+    r.temp = temp;
+    r.type = ktype;
 
-    guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
+    if (rs.faithful) r.shines = faithful_type(lum, r.absmag, temp, ktype, r.code);
+    else guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
     // Column 12 and the position: read here while the writing half lags
     // behind (more than an eighth of the ring waits for it), else left to it
@@ -309,8 +319,13 @@ bool write_star(const StarRec& r) {
     }
     io_internal(true, "(d20.15)");
     if (!read_position(r, pos)) io_fatal_fmt();
+    if (members) members_room();
     if (std::memcmp(r.code, "dead  ", 6) != 0)
-        gen_stc(pos[0], pos[1], pos[2], r.code, r.absmag, ratext, dectext, disttext, base, prefix);
+        gen_stc(pos[0], pos[1], pos[2], r.code, r.absmag, ratext, dectext, disttext, base, prefix,
+                r.shines ? &r.temp : nullptr);
+    if (members)
+        members_star(Member{r.line, r.code, r.type, r.mass, r.lum, r.mv, r.temp, pos[0], pos[1], pos[2]},
+                     rs.faithful);
     count_stype(r.code);
     signals_poll();
     return true;
@@ -352,11 +367,14 @@ void conversion_run(const Settings& settings) {
         cat_set_centre(settings.centre);
     }
     table_layout = settings.table;
+    rs.faithful = settings.faithful;
+    members = settings.members;
 
     char listname[NAME_LEN];
     std::snprintf(listname, sizeof listname, "%s.txt", base);
     lr_open(listname);
     cat_begin(base);
+    if (members) members_begin(base, settings.faithful);
     std::snprintf(table_hint, sizeof table_hint,
                   "orblenz: %s begins with '#': a generator's table? convert it with --table\n", listname);
 
