@@ -171,6 +171,7 @@ double mass_sum = 0;         // of the masses read
 long dark = 0;               // stars whose code is "dead": no entry
 long dark_shining = 0;       // of them, types 0 to 12 with T > 0 and L > 0
 bool first_line_comment = false;
+bool faithful = false;       // judged as --faithful converts: every shining star has an entry
 // The first empty column of the current line (NCOLS + 1 when none): the
 // columns after it have moved, so what they hold is no finding of its own.
 int shifted_after = NCOLS + 1;
@@ -309,7 +310,8 @@ void check_star(const LineCut& cut, int nl, bool table) {
               ft = static_cast<float>(temp);
         char code[6];
         std::int32_t nstar = static_cast<std::int32_t>(stars);
-        guess_type(nstar, mass, fl, fm, f12, ft, ktype, code);
+        if (faithful) faithful_type(fl, fm, ft, ktype, code);
+        else guess_type(nstar, mass, fl, fm, f12, ft, ktype, code);
         if (std::memcmp(code, "dead", 4) == 0) {
             ++dark;
             if (ktype >= 0 && ktype <= 12 && ft > 0 && fl > 0) ++dark_shining;
@@ -360,11 +362,11 @@ void summary(bool table, const char* base, int baselen) {
     if (dark_shining == 1)
         list_finding(K_DARK_SHINING, "1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it "
                      "dark and gets no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K "
-                     "or above 55000 K)");
+                     "or above 55000 K). --faithful gives that star an entry");
     else if (dark_shining > 1)
         list_finding(K_DARK_SHINING, "%ld stars that shine (types 0-12, T > 0, L > 0) have a magnitude that makes "
                      "them dark and get no entry: McLuster writes 9999.9 for stars it has no colours for (below "
-                     "3000 K or above 55000 K)", dark_shining);
+                     "3000 K or above 55000 K). --faithful gives those stars an entry", dark_shining);
 
     long totals[3] = {0, 0, 0};  // errors, warnings, notes
     for (int k = 0; k < NKINDS; ++k) totals[k < first_warning ? 0 : k < first_note ? 1 : 2] += counts[k];
@@ -407,7 +409,8 @@ void summary(bool table, const char* base, int baselen) {
 
 }  // namespace
 
-int check_list(const char* base, bool table) {
+int check_list(const char* base, bool table, bool faithful_) {
+    faithful = faithful_;
     const int n = std::snprintf(listname, sizeof listname, "%s.txt", base) - 4;
     if (int err = lr_try_open(listname)) return cannot("open", err);
     LineCut cut;
