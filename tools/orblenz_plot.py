@@ -389,11 +389,28 @@ def spherical(x, y, z):
     return math.degrees(math.atan2(y, x)) % 360.0, (math.degrees(math.asin(z / dist)) if dist else 0.0), dist
 
 
-def sky_offsets(ra, dec, ra0, dec0):
-    """Offsets from the centre in degrees: right ascension times cos Dec
-    (positive to the east) and declination."""
-    dra = (ra - ra0 + 180.0) % 360.0 - 180.0
-    return dra * np.cos(np.radians(dec)), dec - dec0
+def tangent_plane(ra, dec, ra0, dec0):
+    """The gnomonic projection about the centre (ra0, dec0): the standard
+    coordinates xi (positive to the east) and eta (positive to the north),
+    the tangents of the angles from the centre as seen on the plane that
+    touches the sky there, in degrees of arc at the centre. Unlike offsets
+    in right ascension times cos Dec it keeps a round cluster round at any
+    declination, across the pole too. Entries 90 degrees or more from the
+    centre have no image: NaN.
+
+    The differences are taken as sin(dDec) and sin^2(dRA / 2), so that the
+    few arcseconds of a cluster's core lose no digits to cancellation."""
+    d0, d = math.radians(dec0), np.radians(dec)
+    dra = np.radians(ra - ra0)
+    half = 2.0 * np.sin(dra / 2.0) ** 2                  # 1 - cos dRA
+    cos_c = np.cos(d - d0) - math.cos(d0) * np.cos(d) * half   # cosine of the angle from the centre
+    xi = np.cos(d) * np.sin(dra)
+    eta = np.sin(d - d0) + math.sin(d0) * np.cos(d) * half
+    with np.errstate(divide="ignore", invalid="ignore"):
+        front = cos_c > 0.0
+        xi = np.where(front, xi / cos_c, np.nan)
+        eta = np.where(front, eta / cos_c, np.nan)
+    return np.degrees(xi), np.degrees(eta)
 
 
 def hms(ra):
@@ -457,8 +474,9 @@ def draw(base, out, cat, kinds, hr):
     # -- sky chart: as in a star atlas, one dot size per magnitude step
     ax = fig.add_subplot(grid[:, 0])
     ax.set_facecolor(SKY_BG)
-    dx, dy = sky_offsets(ra, dec, ra0, dec0)
-    edge = max(float(np.percentile(np.hypot(dx, dy), 99)) * 1.15, 1e-3)
+    dx, dy = tangent_plane(ra, dec, ra0, dec0)
+    front = ~np.isnan(dx)                                  # those the plane can show
+    edge = max(float(np.percentile(np.hypot(dx[front], dy[front]), 99)) * 1.15 if front.any() else 0.0, 1e-3)
     unit, scale = ("arcmin", 60.0) if edge < 2.0 else ("degrees", 1.0)
     dx, dy, edge = dx * scale, dy * scale, edge * scale
     app = mag + 5.0 * np.log10(np.maximum(dist, 1e-9) / PC2LY) - 5.0   # apparent magnitude
@@ -470,7 +488,7 @@ def draw(base, out, cat, kinds, hr):
     sizes = [biggest * (1.0 - 0.8 * i / max(len(edges), 1)) for i in range(len(edges) + 1)]
     for i in reversed(range(len(sizes))):                 # the faint first, the bright on top
         for s, (label, marker, colour) in enumerate(SKY_STYLES):
-            sel = (level == i) & (style == s)
+            sel = (level == i) & (style == s) & front
             if sel.any():
                 # The marks of remnants and the unclassified stay visible however faint.
                 ms = max(sizes[i], biggest / 2) if s >= len(LETTERS) else sizes[i]
@@ -489,11 +507,11 @@ def draw(base, out, cat, kinds, hr):
     ax.set_xlim(edge, -edge)   # east to the left
     ax.set_ylim(-edge, edge)
     ax.set_aspect("equal")
-    ax.set_xlabel("ΔRA cos Dec (%s, east to the left)" % unit)
-    ax.set_ylabel("ΔDec (%s)" % unit)
+    ax.set_xlabel("ξ, east (%s from the centre, on the tangent plane; east to the left)" % unit)
+    ax.set_ylabel("η, north (%s from the centre)" % unit)
     ax.set_title("The sky around the %s: colour by spectral class, size by apparent magnitude" % where,
                  fontsize=11)
-    outside = int((np.maximum(np.abs(dx), np.abs(dy)) > edge).sum())
+    outside = int((~front).sum() + (np.maximum(np.abs(dx[front]), np.abs(dy[front])) > edge).sum())
     if outside:
         ax.text(0.99, 0.01, "%d beyond the edge" % outside, transform=ax.transAxes,
                 ha="right", va="bottom", color="white", fontsize=8)
@@ -581,9 +599,9 @@ def main(argv):
         prog="orblenz-plot",
         formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Draw the star catalogue <base>.stc that orblenz wrote into one figure:\n"
-        "  - a sky chart around the cluster's centre (right ascension offsets times\n"
-        "    cos Dec, east to the left), dots coloured by spectral class and larger\n"
-        "    for brighter stars;\n"
+        "  - a sky chart around the cluster's centre (projected on the plane that\n"
+        "    touches the sky there, north up, east to the left), dots coloured by\n"
+        "    spectral class and larger for brighter stars;\n"
         "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
         "    luminosity class;\n"
         "  - with the member list <base>.txt (a plain list, or a cluster generator's\n"
