@@ -418,9 +418,16 @@ def hms(ra):
     return "%dh %02dm %04.1fs" % (s // 3600, s % 3600 // 60, s % 60)
 
 
+def signed(dec, digits):
+    """A declination in degrees with its sign, the minus sign a real one;
+    one that rounds to zero is +0, whichever side it lies on."""
+    text = "%.*f" % (digits, abs(dec))
+    return ("−" if dec < 0 and text.strip("0.") else "+") + text
+
+
 def dms(dec):
     s = round(abs(dec) * 3600.0)
-    return "%s%d° %02d′ %02d″" % ("−" if dec < 0 else "+", s // 3600, s % 3600 // 60, s % 60)
+    return "%s%d° %02d′ %02d″" % ("−" if dec < 0 and s else "+", s // 3600, s % 3600 // 60, s % 60)
 
 
 # ------------------------------------------------------------- the figure
@@ -468,7 +475,7 @@ def draw(base, out, cat, kinds, hr):
         ra0, dec0, dist0 = spherical(*(c.mean() for c in cartesian(ra, dec, dist)))
         where = "mean position"
     fig.suptitle("%s: %d entries, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
-                 % (os.path.basename(base), n, where, ra0, hms(ra0), ("%+.3f" % dec0).replace("-", "−"),
+                 % (os.path.basename(base), n, where, ra0, hms(ra0), signed(dec0, 3),
                     dms(dec0), dist0, dist0 / PC2LY), fontsize=15)
 
     # -- sky chart: as in a star atlas, one dot size per magnitude step
@@ -544,8 +551,11 @@ def draw(base, out, cat, kinds, hr):
     if (mk & ~shown).any():
         left_out.append("%d beyond the edge" % (mk & ~shown).sum())
     if left_out:
-        ax.text(0.99, 0.01, "not shown: " + ", ".join(left_out), transform=ax.transAxes,
-                ha="right", va="bottom", fontsize=8)
+        # Under the axis label, at the right: inside the axes the faintest M
+        # dwarfs would lie under it.
+        ax.annotate("not shown: " + ", ".join(left_out), xy=(1.0, 0.0),
+                    xycoords=("axes fraction", ax.xaxis.label), xytext=(0, -2), textcoords="offset points",
+                    ha="right", va="top", fontsize=8)
 
     # -- effective temperature against luminosity, from the member list
     if hr is not None:
