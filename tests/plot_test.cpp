@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -23,6 +25,15 @@ RunResult run_plot(const std::string& dir, const std::string& args) {
 }
 
 bool have_matplotlib() { return std::system("/usr/bin/python3 -c 'import matplotlib, numpy' 2>/dev/null") == 0; }
+
+// Whether standard error holds no note but, at most, the line a run slower
+// than 2 s ends with ("orblenz-plot: 2932 entries drawn in 3.4 s"): no panel
+// left out, however busy the machine.
+bool quiet_but_for_time(const std::string& err, std::size_t entries) {
+    static const std::regex took("orblenz-plot: ([0-9]+) entries drawn in [0-9]+\\.[0-9] s\n");
+    std::smatch m;
+    return err.empty() || (std::regex_match(err, m, took) && m[1] == std::to_string(entries));
+}
 
 }  // namespace
 
@@ -41,10 +52,13 @@ TEST(Plot, SampleFigureAndCounts) {
         ASSERT_EQ(run_orblenz(d, {"--table", "m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
     ASSERT_EQ(run_orblenz(list_dir, {"m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
 
+    std::string text = read_file(dir + "/m67.stc");
+    std::size_t entries = std::count(text.begin(), text.end(), '\n');
     RunResult r = run_plot(dir, "m67");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");   // no panel left out
-    EXPECT_EQ(run_plot(opt_dir, "m67 --table").err, "");
+    EXPECT_TRUE(quiet_but_for_time(r.err, entries)) << r.err;
+    r = run_plot(opt_dir, "m67 --table");
+    EXPECT_TRUE(quiet_but_for_time(r.err, entries)) << r.err;
     EXPECT_EQ(run_plot(list_dir, "m67").status, 0);
     std::string png = read_file(dir + "/m67.png");
     EXPECT_TRUE(png == read_file(list_dir + "/m67.png"));
@@ -66,7 +80,7 @@ TEST(Plot, SampleFigureAndCounts) {
     std::map<std::string, int> want;
     for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"}) want[c] = 0;
     // Cool dwarfs added to the catalogue: L, T and Y count in one class.
-    std::string text = read_file(dir + "/m67.stc"), one = text.substr(0, text.find('\n') + 1);
+    std::string one = text.substr(0, text.find('\n') + 1);
     std::size_t at = one.find("SpectralType \"") + 14, end = one.find('"', at);
     for (const char* code : {"L2V", "T5V", "L0V"}) text += one.substr(0, at) + code + one.substr(end);
     write_file(dir + "/m67.stc", text);
