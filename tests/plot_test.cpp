@@ -1,6 +1,7 @@
 // The picture tool, orblenz-plot, on the sample's table: a figure of the
 // expected size, the same as its star lines' as a list, counts per class
-// that are the catalogue's own; and an unreadable line named by its number.
+// that are the catalogue's own (its Barycenter line not among them); and an
+// unreadable line named by its number.
 
 #include "test_data.h"
 
@@ -79,11 +80,14 @@ TEST(Plot, SampleFigureAndCounts) {
     // the rest "other".
     std::map<std::string, int> want;
     for (const char* c : {"O", "B", "A", "F", "G", "K", "M", "L,T,Y", "DZ", "Q", "other"}) want[c] = 0;
-    // Cool dwarfs added to the catalogue: L, T and Y count in one class.
+    // Cool dwarfs added to the catalogue, with their temperatures: L, T and
+    // Y count in one class. A first Barycenter line is no entry.
     std::string one = text.substr(0, text.find('\n') + 1);
     std::size_t at = one.find("SpectralType \"") + 14, end = one.find('"', at);
-    for (const char* code : {"L2V", "T5V", "L0V"}) text += one.substr(0, at) + code + one.substr(end);
-    write_file(dir + "/m67.stc", text);
+    for (const char* code : {"L2V", "T5V", "L0V"})
+        text += one.substr(0, at) + code + one.substr(end, one.size() - end - 3) + " Temperature 1500 }\n";
+    write_file(dir + "/m67.stc", "Barycenter \"M67\" {RA 0.13282500000000000E+03 Dec 0.11800000000000001E+02 "
+                                 "Distance 0.27000000000000000E+04 }\n" + text);
     std::istringstream stc(text);
     for (std::string line; std::getline(stc, line);) {
         std::size_t q = line.find("SpectralType \"") + 14;
@@ -112,18 +116,33 @@ TEST(Plot, SampleFigureAndCounts) {
 TEST(Plot, UnreadableLineNamed) {
     if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
     std::string dir = scratch_dir();
-    // A three-digit exponent and a magnitude wider than seven characters
-    // are numbers too; the half line after them is not an entry.
-    write_file(dir + "/bad.stc",
-               " Star \"T_000001\" {RA 0.13281348155706820E+03 Dec 0.11814709261286211E+02 Distance "
-               "0.26982792082147239E+04 SpectralType \"G2V\" AbsMag    4.83 }\n"
-               " Star \"T_000002\" {RA 0.99999999999999980E+150 Dec -.22500000000000000E+02 Distance "
-               "0.15000000000000002E+04 SpectralType \"B5I-a\" AbsMag -19000.00 }\n"
-               " Star \"T_000003\" {RA 0.13280501533988897E+03 Dec");
-    RunResult r = run_plot(dir, "bad");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "orblenz-plot: bad.stc:3: not a catalogue entry:  Star \"T_000003\" {RA "
-                     "0.13280501533988897E+03 Dec\n");
-    EXPECT_FALSE(file_exists(dir + "/bad.png"));
+    // A first Barycenter line is no entry; a temperature after the magnitude,
+    // a three-digit exponent and a magnitude wider than seven characters
+    // belong to one. Each line after them is not an entry, named by its
+    // number (and cut at 57 characters when longer than 60).
+    const std::string good =
+        "Barycenter \"Trio\" {RA 0.13282500000000000E+03 Dec 0.11800000000000001E+02 Distance "
+        "0.27000000000000000E+04 }\n"
+        " Star \"T_000001\" {RA 0.13281348155706820E+03 Dec 0.11814709261286211E+02 Distance "
+        "0.26982792082147239E+04 SpectralType \"G2V\" AbsMag    4.83 Temperature 5778 }\n"
+        " Star \"T_000002\" {RA 0.99999999999999980E+150 Dec -.22500000000000000E+02 Distance "
+        "0.15000000000000002E+04 SpectralType \"B5I-a\" AbsMag -19000.00 }\n";
+    const struct { const char *line, *shown; } bad[] = {
+        {" Star \"T_000003\" {RA 0.13280501533988897E+03 Dec",   // half a line
+         " Star \"T_000003\" {RA 0.13280501533988897E+03 Dec"},
+        {"Barycenter \"Trio\" {RA 0.13282500000000000E+03 Dec 0.11800000000000001E+02 Distance "
+         "0.27000000000000000E+04 }\n",                           // only the first line may be one
+         "Barycenter \"Trio\" {RA 0.13282500000000000E+03 Dec 0.11800..."},
+        {" Star \"T_000003\" {RA 0.13280501533988897E+03 Dec 0.11738858319578256E+02 Distance "
+         "0.26994356735888232E+04 SpectralType \"DZ5\" AbsMag   11.40 Temperature 0 }\n",   // below 1 K
+         " Star \"T_000003\" {RA 0.13280501533988897E+03 Dec 0.117388..."},
+    };
+    for (const auto& b : bad) {
+        write_file(dir + "/bad.stc", good + b.line);
+        RunResult r = run_plot(dir, "bad");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string("orblenz-plot: bad.stc:4: not a catalogue entry: ") + b.shown + "\n");
+        EXPECT_FALSE(file_exists(dir + "/bad.png"));
+    }
 }

@@ -82,24 +82,39 @@ def cut(buf, starts, span):
 # point and an optional exponent; the widths are not fixed (a magnitude may
 # be wider than F7.2, an exponent may have three digits).
 NUM = rb"([+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
+# An entry may carry the star's temperature after its magnitude, a whole
+# number of kelvin of at least 1 (a first digit 0 is refused line by line:
+# the shape of a line cannot tell it).
 ENTRY = re.compile(rb' Star "[^"\n]*" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
-                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb" \}")
+                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb"(?: Temperature ([0-9]+))? \}")
+# The catalogue's first line may name the cluster and its centre; it is no entry.
+BARYCENTER = re.compile(rb'Barycenter "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
+                        + rb" \}")
 ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
 
 
 def read_catalogue(path):
     """The entries of the catalogue at `path`: arrays of right ascension,
-    declination (degrees), distance (light-years), AbsMag, and the codes.
-    Every line must be a whole entry with finite numbers.
+    declination (degrees), distance (light-years), AbsMag, and the codes;
+    then the cluster's name from a first Barycenter line ("" without one).
+    Every other line must be a whole entry with finite numbers.
 
     The pattern treats all digits alike, so lines that are the same once
     every digit is a 9 (their shape) are all entries or all not, and hold
     their numbers at the same places: a catalogue has a few dozen shapes,
     each checked once and its numbers cut out of all its lines at once."""
-    parts = []
+    parts, name = [], ""
     try:
         first = 1   # the number of the block's first line
         for block in blocks(path):
+            if first == 1:
+                head = block.split(b"\n", 1)[0]
+                m = BARYCENTER.fullmatch(head)
+                if m:
+                    name = m.group(1).decode("utf-8", "replace")
+                    block, first = block[len(head) + 1:], 2
+                    if not block:
+                        continue
             buf, starts, ends = line_ends(block)
             shapes = block.translate(ALL_NINES).split(b"\n")[:len(ends)]
             # Each line's shape numbered by the line where it first stands.
@@ -115,6 +130,10 @@ def read_catalogue(path):
                     wrong = int(rows[0])
                     break
                 found.append((rows, m))
+                if m.start(6) >= 0:   # a temperature: its first digit must not be 0
+                    zero = rows[buf[starts[rows] + m.start(6)] == ord("0")]
+                    if len(zero):   # rows ascend: the first is the earliest line
+                        wrong = min(wrong, int(zero[0]))
             vals = np.zeros((4, len(ends)), dtype=np.float64)
             codes = np.empty(len(ends), dtype="S%d" % max([m.end(4) - m.start(4) for _, m in found] + [1]))
             for rows, m in found:
@@ -134,7 +153,7 @@ def read_catalogue(path):
     if not parts:
         raise Unreadable("%s: no catalogue entries" % path)
     vals = np.concatenate([p[0] for p in parts], axis=1)
-    return list(vals) + [np.concatenate([p[1] for p in parts])]
+    return list(vals) + [np.concatenate([p[1] for p in parts]), name]
 
 
 def show(block, starts, ends, i):
@@ -474,8 +493,11 @@ def draw(base, out, cat, kinds, hr):
     else:
         ra0, dec0, dist0 = spherical(*(c.mean() for c in cartesian(ra, dec, dist)))
         where = "mean position"
+    name = os.path.basename(base)
+    if cat[5]:   # the cluster's own name, from the Barycenter line; a $ is no formula
+        name = "%s (%s)" % (cat[5].replace("$", r"\$"), name)
     fig.suptitle("%s: %d entries, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
-                 % (os.path.basename(base), n, where, ra0, hms(ra0), signed(dec0, 3),
+                 % (name, n, where, ra0, hms(ra0), signed(dec0, 3),
                     dms(dec0), dist0, dist0 / PC2LY), fontsize=15)
 
     # -- sky chart: as in a star atlas, one dot size per magnitude step
