@@ -82,24 +82,39 @@ def cut(buf, starts, span):
 # point and an optional exponent; the widths are not fixed (a magnitude may
 # be wider than F7.2, an exponent may have three digits).
 NUM = rb"([+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
+# An entry may carry the star's temperature after its magnitude, a whole
+# number of kelvin of at least 1 (a first digit 0 is refused line by line:
+# the shape of a line cannot tell it).
 ENTRY = re.compile(rb' Star "[^"\n]*" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
-                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb" \}")
+                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb"(?: Temperature ([0-9]+))? \}")
+# The catalogue's first line may name the cluster and its centre; it is no entry.
+BARYCENTER = re.compile(rb'Barycenter "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
+                        + rb" \}")
 ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
 
 
 def read_catalogue(path):
     """The entries of the catalogue at `path`: arrays of right ascension,
-    declination (degrees), distance (light-years), AbsMag, and the codes.
-    Every line must be a whole entry with finite numbers.
+    declination (degrees), distance (light-years), AbsMag, and the codes;
+    then the cluster's name from a first Barycenter line ("" without one).
+    Every other line must be a whole entry with finite numbers.
 
     The pattern treats all digits alike, so lines that are the same once
     every digit is a 9 (their shape) are all entries or all not, and hold
     their numbers at the same places: a catalogue has a few dozen shapes,
     each checked once and its numbers cut out of all its lines at once."""
-    parts = []
+    parts, name = [], ""
     try:
         first = 1   # the number of the block's first line
         for block in blocks(path):
+            if first == 1:
+                head = block.split(b"\n", 1)[0]
+                m = BARYCENTER.fullmatch(head)
+                if m:
+                    name = m.group(1).decode("utf-8", "replace")
+                    block, first = block[len(head) + 1:], 2
+                    if not block:
+                        continue
             buf, starts, ends = line_ends(block)
             shapes = block.translate(ALL_NINES).split(b"\n")[:len(ends)]
             # Each line's shape numbered by the line where it first stands.
@@ -115,6 +130,10 @@ def read_catalogue(path):
                     wrong = int(rows[0])
                     break
                 found.append((rows, m))
+                if m.start(6) >= 0:   # a temperature: its first digit must not be 0
+                    zero = rows[buf[starts[rows] + m.start(6)] == ord("0")]
+                    if len(zero):   # rows ascend: the first is the earliest line
+                        wrong = min(wrong, int(zero[0]))
             vals = np.zeros((4, len(ends)), dtype=np.float64)
             codes = np.empty(len(ends), dtype="S%d" % max([m.end(4) - m.start(4) for _, m in found] + [1]))
             for rows, m in found:
@@ -134,7 +153,7 @@ def read_catalogue(path):
     if not parts:
         raise Unreadable("%s: no catalogue entries" % path)
     vals = np.concatenate([p[0] for p in parts], axis=1)
-    return list(vals) + [np.concatenate([p[1] for p in parts])]
+    return list(vals) + [np.concatenate([p[1] for p in parts]), name]
 
 
 def show(block, starts, ends, i):
@@ -389,11 +408,28 @@ def spherical(x, y, z):
     return math.degrees(math.atan2(y, x)) % 360.0, (math.degrees(math.asin(z / dist)) if dist else 0.0), dist
 
 
-def sky_offsets(ra, dec, ra0, dec0):
-    """Offsets from the centre in degrees: right ascension times cos Dec
-    (positive to the east) and declination."""
-    dra = (ra - ra0 + 180.0) % 360.0 - 180.0
-    return dra * np.cos(np.radians(dec)), dec - dec0
+def tangent_plane(ra, dec, ra0, dec0):
+    """The gnomonic projection about the centre (ra0, dec0): the standard
+    coordinates xi (positive to the east) and eta (positive to the north),
+    the tangents of the angles from the centre as seen on the plane that
+    touches the sky there, in degrees of arc at the centre. Unlike offsets
+    in right ascension times cos Dec it keeps a round cluster round at any
+    declination, across the pole too. Entries 90 degrees or more from the
+    centre have no image: NaN.
+
+    The differences are taken as sin(dDec) and sin^2(dRA / 2), so that the
+    few arcseconds of a cluster's core lose no digits to cancellation."""
+    d0, d = math.radians(dec0), np.radians(dec)
+    dra = np.radians(ra - ra0)
+    half = 2.0 * np.sin(dra / 2.0) ** 2                  # 1 - cos dRA
+    cos_c = np.cos(d - d0) - math.cos(d0) * np.cos(d) * half   # cosine of the angle from the centre
+    xi = np.cos(d) * np.sin(dra)
+    eta = np.sin(d - d0) + math.sin(d0) * np.cos(d) * half
+    with np.errstate(divide="ignore", invalid="ignore"):
+        front = cos_c > 0.0
+        xi = np.where(front, xi / cos_c, np.nan)
+        eta = np.where(front, eta / cos_c, np.nan)
+    return np.degrees(xi), np.degrees(eta)
 
 
 def hms(ra):
@@ -401,9 +437,16 @@ def hms(ra):
     return "%dh %02dm %04.1fs" % (s // 3600, s % 3600 // 60, s % 60)
 
 
+def signed(dec, digits):
+    """A declination in degrees with its sign, the minus sign a real one;
+    one that rounds to zero is +0, whichever side it lies on."""
+    text = "%.*f" % (digits, abs(dec))
+    return ("−" if dec < 0 and text.strip("0.") else "+") + text
+
+
 def dms(dec):
     s = round(abs(dec) * 3600.0)
-    return "%s%d° %02d′ %02d″" % ("−" if dec < 0 else "+", s // 3600, s % 3600 // 60, s % 60)
+    return "%s%d° %02d′ %02d″" % ("−" if dec < 0 and s else "+", s // 3600, s % 3600 // 60, s % 60)
 
 
 # ------------------------------------------------------------- the figure
@@ -450,15 +493,19 @@ def draw(base, out, cat, kinds, hr):
     else:
         ra0, dec0, dist0 = spherical(*(c.mean() for c in cartesian(ra, dec, dist)))
         where = "mean position"
+    name = os.path.basename(base)
+    if cat[5]:   # the cluster's own name, from the Barycenter line; a $ is no formula
+        name = "%s (%s)" % (cat[5].replace("$", r"\$"), name)
     fig.suptitle("%s: %d entries, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
-                 % (os.path.basename(base), n, where, ra0, hms(ra0), ("%+.3f" % dec0).replace("-", "−"),
+                 % (name, n, where, ra0, hms(ra0), signed(dec0, 3),
                     dms(dec0), dist0, dist0 / PC2LY), fontsize=15)
 
     # -- sky chart: as in a star atlas, one dot size per magnitude step
     ax = fig.add_subplot(grid[:, 0])
     ax.set_facecolor(SKY_BG)
-    dx, dy = sky_offsets(ra, dec, ra0, dec0)
-    edge = max(float(np.percentile(np.hypot(dx, dy), 99)) * 1.15, 1e-3)
+    dx, dy = tangent_plane(ra, dec, ra0, dec0)
+    front = ~np.isnan(dx)                                  # those the plane can show
+    edge = max(float(np.percentile(np.hypot(dx[front], dy[front]), 99)) * 1.15 if front.any() else 0.0, 1e-3)
     unit, scale = ("arcmin", 60.0) if edge < 2.0 else ("degrees", 1.0)
     dx, dy, edge = dx * scale, dy * scale, edge * scale
     app = mag + 5.0 * np.log10(np.maximum(dist, 1e-9) / PC2LY) - 5.0   # apparent magnitude
@@ -470,7 +517,7 @@ def draw(base, out, cat, kinds, hr):
     sizes = [biggest * (1.0 - 0.8 * i / max(len(edges), 1)) for i in range(len(edges) + 1)]
     for i in reversed(range(len(sizes))):                 # the faint first, the bright on top
         for s, (label, marker, colour) in enumerate(SKY_STYLES):
-            sel = (level == i) & (style == s)
+            sel = (level == i) & (style == s) & front
             if sel.any():
                 # The marks of remnants and the unclassified stay visible however faint.
                 ms = max(sizes[i], biggest / 2) if s >= len(LETTERS) else sizes[i]
@@ -489,11 +536,11 @@ def draw(base, out, cat, kinds, hr):
     ax.set_xlim(edge, -edge)   # east to the left
     ax.set_ylim(-edge, edge)
     ax.set_aspect("equal")
-    ax.set_xlabel("ΔRA cos Dec (%s, east to the left)" % unit)
-    ax.set_ylabel("ΔDec (%s)" % unit)
+    ax.set_xlabel("ξ, east (%s from the centre, on the tangent plane; east to the left)" % unit)
+    ax.set_ylabel("η, north (%s from the centre)" % unit)
     ax.set_title("The sky around the %s: colour by spectral class, size by apparent magnitude" % where,
                  fontsize=11)
-    outside = int((np.maximum(np.abs(dx), np.abs(dy)) > edge).sum())
+    outside = int((~front).sum() + (np.maximum(np.abs(dx[front]), np.abs(dy[front])) > edge).sum())
     if outside:
         ax.text(0.99, 0.01, "%d beyond the edge" % outside, transform=ax.transAxes,
                 ha="right", va="bottom", color="white", fontsize=8)
@@ -526,8 +573,11 @@ def draw(base, out, cat, kinds, hr):
     if (mk & ~shown).any():
         left_out.append("%d beyond the edge" % (mk & ~shown).sum())
     if left_out:
-        ax.text(0.99, 0.01, "not shown: " + ", ".join(left_out), transform=ax.transAxes,
-                ha="right", va="bottom", fontsize=8)
+        # Under the axis label, at the right: inside the axes the faintest M
+        # dwarfs would lie under it.
+        ax.annotate("not shown: " + ", ".join(left_out), xy=(1.0, 0.0),
+                    xycoords=("axes fraction", ax.xaxis.label), xytext=(0, -2), textcoords="offset points",
+                    ha="right", va="top", fontsize=8)
 
     # -- effective temperature against luminosity, from the member list
     if hr is not None:
@@ -581,9 +631,9 @@ def main(argv):
         prog="orblenz-plot",
         formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Draw the star catalogue <base>.stc that orblenz wrote into one figure:\n"
-        "  - a sky chart around the cluster's centre (right ascension offsets times\n"
-        "    cos Dec, east to the left), dots coloured by spectral class and larger\n"
-        "    for brighter stars;\n"
+        "  - a sky chart around the cluster's centre (projected on the plane that\n"
+        "    touches the sky there, north up, east to the left), dots coloured by\n"
+        "    spectral class and larger for brighter stars;\n"
         "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
         "    luminosity class;\n"
         "  - with the member list <base>.txt (a plain list, or a cluster generator's\n"
