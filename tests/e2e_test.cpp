@@ -590,6 +590,71 @@ TEST(EndToEnd, EveryEntryLoads) {
     run_cases(cases);
 }
 
+// --faithful: every shining star gets an entry, at the code nearest its own
+// temperature on the planetarium's scale, its magnitude from L and BC_V, and
+// its Temperature; other stars as before, their magnitude unscaled. The
+// check judges the list the same way.
+TEST(EndToEnd, Faithful) {
+    const std::string mdwarf = star("0.1", "0.", "0.", "0.", "0", "0.01", "9999.9", "3000.");   // M5V, 13.06
+    const std::string q50 = star("1.3", "0.", "0.", "0.", "13", "0.", "50.", "0.");             // Q, 50.00
+    const std::string q9400 = star("1.3", "0.", "0.", "0.", "13", "0.", "9400.", "0.");         // dark unscaled
+    auto with_t = [](std::string e, const std::string& t) { return e.insert(e.size() - 3, " Temperature " + t); };
+    std::vector<Case> cases = {
+        {"--faithful", sun + mdwarf + q50 + q9400 + sun + q50 + q9400 + sun + q9400 + q9400,
+         {"--faithful", "c", "CL1_", "83.75", "-22.5", "1500"}, std::nullopt,
+         summary({{0, 1}, {1, 3}, {13, 6}}, "  0.100000001,   1.29999995") +
+             stypes({{"G2V  ", 3}, {"M5V  ", 1}, {"Q    ", 2}, {"dead ", 4}},
+                    {{"M5V  ", 1}, {"Q    ", 2}, {"G2V  ", 3}, {"dead ", 4}}, 10, 6),
+         "", 0,
+         with_t(centre_entry(1, "G2V", "   4.82"), "5778") + with_t(centre_entry(2, "M5V", "  13.06"), "3000") +
+             centre_entry(3, "Q", "  50.00") + with_t(centre_entry(4, "G2V", "   4.82"), "5778") +
+             centre_entry(5, "Q", "  50.00") + with_t(centre_entry(6, "G2V", "   4.82"), "5778")},
+    };
+    run_cases(cases);
+    std::string dir = scratch_dir();
+    write_file(dir + "/c.txt", sun + mdwarf + q9400);
+    RunResult r = run_orblenz(dir, {"--check", "--faithful", "c"});
+    EXPECT_EQ(r.out, "c.txt: 3 lines, 3 stars: 0 errors, 0 warnings\n");
+    EXPECT_EQ(r.status, 0);
+    r = run_orblenz(dir, {"--check", "c"});
+    EXPECT_EQ(r.out, "c.txt: note: 1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it dark "
+                     "and gets no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or above "
+                     "55000 K). --faithful gives that star an entry\n"
+                     "c.txt: 3 lines, 3 stars: 0 errors, 0 warnings, 1 note (no magnitude)\n");
+}
+
+// --members: the member table's line for each star line, in list order,
+// until the line the conversion refuses; a table's comment lines counted.
+TEST(EndToEnd, MemberTable) {
+    const std::string head = "line\tentry\tcode\ttype\tmass\tL\tM_V\tT\tx\ty\tz\tRA\tDec\tDistance\tAbsMag\n";
+    const std::string at_centre = "0.83750000000000000E+02\t-.22500000000000000E+02\t0.15000000000000002E+04";
+    const std::string far = star("1.", "1.0e999", "0.", "0.", "1", "1.", "5.0842105", "5778.");
+    const std::string odd = star("1.", "0.", "0.", "0.", "123", "1.", "5.0842105", "5778.");
+    const std::string refused = star("1.", "0.", "0.", "0.", "1", "1.", "4.x", "5778.");
+    const std::string list = sun + dead + far + odd + refused + sun;
+    // The star's line number, then what the table holds of it.
+    const std::vector<std::pair<int, std::string>> lines = {
+        {1, "CL1_000001\tG2V\t1\t1\t1\t5.0842104\t5778\t0\t0\t0\t" + at_centre + "\t4.83"},
+        {2, "\tdead\t1\t1\t1\t9500\t5000\t0\t0\t0\t\t\t\t"},
+        {3, "\tG2V\t1\t1\t1\t5.0842104\t5778\tinf\t0\t0\t\t\t\t"},
+        {4, "CL1_000002\tG2V\t1\t1\t1\t5.0842104\t5778\t0\t0\t0\t" + at_centre + "\t4.83"},
+    };
+    for (bool table : {false, true}) {
+        std::string dir = scratch_dir(), want = head;
+        write_file(dir + "/c.txt", (table ? "# a comment\n" : "") + list);
+        write_file(dir + "/c.tsv", times("an old line\n", 1000));
+        for (auto& [n, rest] : lines) want += std::to_string(n + table) + "\t" + rest + "\n";
+        std::vector<std::string> args = {"--members", "c", "CL1_", "83.75", "-22.5", "1500"};
+        if (table) args.insert(args.begin(), "--table");
+        RunResult r = run_orblenz(dir, args);
+        EXPECT_EQ(r.out, " nc =  3\n") << table;
+        EXPECT_EQ(r.err, fmt_report("(f20.10)")) << table;
+        EXPECT_EQ(r.status, 134) << table;
+        EXPECT_EQ(read_file(dir + "/c.stc"), centre_entry(1) + centre_entry(2)) << table;
+        EXPECT_EQ(read_file(dir + "/c.tsv"), want) << table;
+    }
+}
+
 // The base name is used whole: a long one names its own list and catalogue,
 // never those of a neighbour whose name is its first 20 characters.
 TEST(EndToEnd, LongBaseName) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,6 +50,36 @@ TEST(Faults, SignalEndsTheRunByItself) {
     EXPECT_EQ(r.out + r.err, "");
     EXPECT_EQ(r.status, 128 + SIGXFSZ);
     EXPECT_TRUE(read_file(dir + "/c.stc") == entries(1, 200000 / 144)) << read_file(dir + "/c.stc").size();
+
+    // With the member table: both files end at the same star, whichever
+    // reaches the limit first (the catalogue, with suns only; the table,
+    // with a dark star after every sun). Each keeps its whole lines within
+    // the limit, then the two are cut back to the last star both hold.
+    const std::string dark = "1.\t0.\t0.\t0.\t0.\t0.\t0.\t0.\t1\t0.\t0.\t0.\t1.\t0.\t0.\t9500.\t0.\t0.\t5000.\t0.\n";
+    for (bool with_dark : {false, true}) {
+        std::string list, tsv = "line\tentry\tcode\ttype\tmass\tL\tM_V\tT\tx\ty\tz\tRA\tDec\tDistance\tAbsMag\n";
+        std::vector<int> entry_of{0};  // the entry number at the end of each line of the table
+        for (int n = 1, e = 0; n <= 5000; ++n) {
+            const bool is_sun = !with_dark || n % 2 == 1;
+            list += is_sun ? sun : dark;
+            if (is_sun) ++e;
+            std::string name = is_sun ? entries(e, e).substr(7, 10) : "";
+            tsv += std::to_string(n) + "\t" + name +
+                   (is_sun ? "\tG2V\t1\t1\t1\t5.0842104\t5778\t0\t0\t0\t0.83750000000000000E+02\t"
+                             "-.22500000000000000E+02\t0.15000000000000002E+04\t4.83\n"
+                           : "\tdead\t1\t1\t1\t9500\t5000\t0\t0\t0\t\t\t\t\n");
+            entry_of.push_back(e);
+        }
+        std::size_t lines = std::count(tsv.begin(), tsv.begin() + 200000, '\n') - 1;  // whole ones within the limit
+        while (entry_of[lines] > 200000 / 144) --lines;
+        dir = dir_with(list);
+        r = run_orblenz(dir, {"--members", "c", "CL1_", "83.75", "-22.5", "1500"}, opt);
+        EXPECT_EQ(r.status, 128 + SIGXFSZ) << with_dark;
+        std::size_t end = 0;
+        for (std::size_t k = 0; k <= lines; ++k) end = tsv.find('\n', end) + 1;
+        EXPECT_TRUE(read_file(dir + "/c.tsv") == tsv.substr(0, end)) << with_dark << " " << lines;
+        EXPECT_TRUE(read_file(dir + "/c.stc") == entries(1, entry_of[lines])) << with_dark << " " << entry_of[lines];
+    }
 }
 
 TEST(Faults, ListCutOffInsideALine) {

@@ -93,14 +93,16 @@ void say_emptied() {
 // opened the catalogue cuts an earlier one that it may write and lock to
 // length 0; any other (none, a FIFO, a device, read-only, held by another
 // run) is left as it is. Failures are the fatal report unless one is under
-// way already.
+// way already. A signal that comes while a file is written out ends the
+// run from within, and the ending closes anew what is left (the state
+// changes only once the closing is done).
 void close_catalogue(bool fatal) {
     if (state == CAT_ARMED) {
-        state = CAT_DONE;
         const bool removed = of_empty_unopened(cat.name);
         const char* ctx = nullptr;
         int err = 0, unit = UNIT_MEMBERS;
         members_close(fatal, nullptr, ctx, err, unit);
+        state = CAT_DONE;
         if (removed) say_emptied();
         if (ctx && !fatal) {
             io_current_unit(unit);
@@ -109,7 +111,6 @@ void close_catalogue(bool fatal) {
         return;
     }
     if (state != CAT_OPEN) return;
-    state = CAT_DONE;
     const char* ctx = nullptr;  // the first failure, if any
     int err = 0, unit = UNIT_CATALOGUE;
     bool removed = false;
@@ -132,6 +133,7 @@ void close_catalogue(bool fatal) {
     }
     const int f = cat.fd;
     cat.fd = -1;
+    state = CAT_DONE;
     if (::close(f) != 0 && !ctx) {
         ctx = "close";
         err = errno;
