@@ -83,7 +83,8 @@ TEST(Check, PlantedTraps) {
               "traps.txt: warning: the masses add up to 1.000: the list looks like N-body units; positions are read as "
               "parsecs (write the table in physical units, McLuster's -u 1)\n"
               "traps.txt: note: 1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it dark and gets "
-              "no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or above 55000 K)\n"
+              "no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or above 55000 K). "
+              "--faithful gives that star an entry\n"
               "traps.txt: 16 lines, 15 stars: 2 errors (field not read 1, list cut off 1), 13 warnings (no decimal point 1, "
               "empty column 1, column count 1, field cut 1, line cut 1, evolution type not read 1, unknown evolution type 1, "
               "not finite 1, no temperature 1, carriage return 1, byte not printable 1, too few columns 1, N-body units), "
@@ -125,7 +126,7 @@ TEST(Check, ShippedLists) {
     // white dwarfs fainter than 1e-4 Lsun, which the sample gives 9999.
     const std::string note = " stars that shine (types 0-12, T > 0, L > 0) have a magnitude that makes them dark and "
                              "get no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or "
-                             "above 55000 K)\n";
+                             "above 55000 K). --faithful gives those stars an entry\n";
     EXPECT_EQ(r.out, "m67.txt: note: 55" + note + "m67.txt: 3000 lines, 3000 stars: 0 errors, 0 warnings, 1 note (no magnitude)\n");
     EXPECT_EQ(r.status, 0);
     r = run_orblenz(dir, {"--check", "--table", "m67-table"});
