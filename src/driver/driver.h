@@ -62,26 +62,33 @@ enum RecKind : std::uint8_t {
     REC_CUT,   // the list ends inside a line: the "read" report
     REC_SHORT  // a table's star line without the columns up to 19 (err of them): the "read" report
 };
+// The columns a star's record can carry as texts, for the writing half to
+// read: in the order they are read.
+enum RecText { T_LUM, T_MAG, T_TEMP, T_C12, T_X, T_Y, T_Z, NTEXTS };
 struct StarRec {
-    // Column 12 (read only to be checked) and the position (columns 2, 3,
-    // 4, parsecs from the centre): read by the reading half when the writing
-    // half lags (pos_read), else the columns' texts for the writing half to
-    // read, column 12 first.
+    // Columns 13, 16 and 19 and the classification, and column 12 (read
+    // only to be checked) with the position (columns 2, 3, 4, parsecs from
+    // the centre), are the reading half's work while the writing half lags
+    // (classified, pos_read); else their texts are left to the writing half,
+    // which then has the time. A text is its first len characters.
     union {
-        double xyz[3];
-        char text[3][20];
-    } pos;
-    std::int32_t pos_len[3];
-    char c12[20];
-    std::int32_t c12_len;
-    bool pos_read;
+        char text[NTEXTS][20];
+        struct {
+            char head[T_X * 20];
+            double xyz[3];  // pos_read
+        } pos;
+    } f;
+    std::int8_t len[NTEXTS];
+    bool classified;   // columns 13, 16, 19 read and the star classified
+    bool pos_read;     // column 12 and the position read (classified too)
     bool shines;       // --faithful: the entry carries the star's own temperature
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0
     // What the member table shows of the star: columns 1, 13, 16 (as read)
-    // and 19, the evolution type used, the star's line in the list.
+    // and 19, the evolution type used, the star's line in the list; and its
+    // number among the stars.
     float mass, lum, mv, temp;
-    std::int32_t type;
+    std::int32_t type, nstar;
     std::int64_t line;
     const char* fmt;   // REC_FMT
     int err;           // REC_READ

@@ -46,7 +46,10 @@ constexpr int named_types = 16;  // types 0 to 15 appear in the summary
 
 BaseName base;
 ArgText prefix, ratext, dectext, disttext;
-bool members = false;  // --members: the member table beside the catalogue
+// The writing half's own settings: nothing it looks at with every star
+// shares a cache line with the reading half's state.
+bool members = false;   // --members: the member table beside the catalogue
+bool faithful = false;  // --faithful, for the stars the writing half classifies
 
 // ---------------------------------------------------------------- reading half
 
@@ -140,40 +143,49 @@ void read_star(StarRec& r) {
     // summary anyway.
     if (ktype >= 0 && ktype < ntypes_size) ++ntypes[ktype];
 
-    // Column 12 is read after the position's turn has come: classification
-    // does not consult it, and a refusal of it reads the same "(f20.10)"
-    // as one of columns 13, 16 or 19, while it must come before one of the
-    // position's.
+    // Columns 13, 16 and 19 and the classification, then column 12 and the
+    // position: read here while the writing half lags behind (more than a
+    // sixteenth, then an eighth of the ring waits for it), else left to it
+    // as texts; the two halves then share the work whichever is slower on
+    // this machine, and little is left for the writing half alone at the
+    // end. Column 12 is read after the position's turn has come:
+    // classification does not consult it, and a refusal of it reads the
+    // same "(f20.10)" as one of columns 13, 16 or 19, while it must come
+    // before one of the position's. A column's 20 characters from its start
+    // are readable (at most 20 tabs precede them).
+    r.type = ktype;
+    r.nstar = nstar;
+    const std::uint32_t backlog = ho_backlog();
+    r.classified = backlog > ho_capacity() / 16;
+    r.pos_read = backlog > ho_capacity() / 8;
+    static constexpr int text_col[NTEXTS] = {13, 16, 19, 12, 2, 3, 4};
+    if (!r.classified) {
+        for (int k = 0; k < NTEXTS; ++k) {
+            FieldSpan s = column(cut, text_col[k]);
+            std::memcpy(r.f.text[k], s.p, FIELD_LEN);
+            r.len[k] = static_cast<std::int8_t>(s.len);
+        }
+        r.kind = REC_STAR;
+        return;
+    }
     float col12 = 0, lum = 0, temp = 0;
     r.fmt = "(f20.10)";
     if (!read_f(13, lum) || !read_f(16, r.absmag) || !read_f(19, temp)) return;
     r.lum = lum;
     r.mv = r.absmag;
     r.temp = temp;
-    r.type = ktype;
-
     if (rs.faithful) r.shines = faithful_type(lum, r.absmag, temp, ktype, r.code);
     else guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
 
-    // Column 12 and the position: read here while the writing half lags
-    // behind (more than an eighth of the ring waits for it), else left to it
-    // as text; the two halves then share the work whichever is slower on
-    // this machine, and little is left for the writing half alone at the
-    // end. A column's 20 characters from its start are readable (at most 20
-    // tabs precede them).
-    r.pos_read = ho_backlog() > ho_capacity() / 8;
     if (r.pos_read) {
         if (!read_f(12, col12)) return;
         r.fmt = "(d20.15)";
-        if (!read_d(2, r.pos.xyz[0]) || !read_d(3, r.pos.xyz[1]) || !read_d(4, r.pos.xyz[2])) return;
+        if (!read_d(2, r.f.pos.xyz[0]) || !read_d(3, r.f.pos.xyz[1]) || !read_d(4, r.f.pos.xyz[2])) return;
     } else {
-        FieldSpan s12 = column(cut, 12);
-        std::memcpy(r.c12, s12.p, FIELD_LEN);
-        r.c12_len = s12.len;
-        for (int k = 0; k < 3; ++k) {
-            FieldSpan s = column(cut, 2 + k);
-            std::memcpy(r.pos.text[k], s.p, FIELD_LEN);
-            r.pos_len[k] = s.len;
+        for (int k = T_C12; k < NTEXTS; ++k) {
+            FieldSpan s = column(cut, text_col[k]);
+            std::memcpy(r.f.text[k], s.p, FIELD_LEN);
+            r.len[k] = static_cast<std::int8_t>(s.len);
         }
     }
     r.kind = REC_STAR;
@@ -273,15 +285,9 @@ void summary() {
     con_end();
 }
 
-// Columns 2 to 4 of a star's record; false when one is refused.
-bool read_position(const StarRec& r, double (&pos)[3]) {
-    if (r.pos_read) {
-        std::memcpy(pos, r.pos.xyz, sizeof pos);
-        return true;
-    }
-    return rd_d_text(r.pos.text[0], r.pos_len[0], FIELD_LEN, 15, pos[0]) &&
-           rd_d_text(r.pos.text[1], r.pos_len[1], FIELD_LEN, 15, pos[1]) &&
-           rd_d_text(r.pos.text[2], r.pos_len[2], FIELD_LEN, 15, pos[2]);
+// A real column the record carries as text, under its form.
+inline bool read_text_f(const StarRec& r, int k, float& v) {
+    return rd_f_text(r.f.text[k], r.len[k], FIELD_LEN, 10, v);
 }
 
 // One record's effects; false at the end of the list.
@@ -309,24 +315,44 @@ bool write_star(const StarRec& r) {
         }
         io_fatal_errno("read", r.err);
     }
-    // The position, columns 2 to 4, read last. After it the state a report
-    // from opening the catalogue shows is that of the read of column 4.
+    // What the reading half left: columns 13, 16 and 19 and the
+    // classification, column 12, and the position, columns 2 to 4, read
+    // last, in that order. After it the state a report from opening the
+    // catalogue shows is that of the read of column 4.
+    float absmag = r.absmag, lum = r.lum, mv = r.mv, temp = r.temp;
+    char code[6];
+    bool lit = r.shines;
+    if (!r.classified) {
+        io_internal(true, "(f20.10)");
+        if (!read_text_f(r, T_LUM, lum) || !read_text_f(r, T_MAG, absmag) || !read_text_f(r, T_TEMP, temp))
+            io_fatal_fmt();
+        mv = absmag;
+        const float col12 = 0;
+        if (faithful) lit = faithful_type(lum, absmag, temp, r.type, code);
+        else guess_type(r.nstar, r.mass, lum, absmag, col12, temp, r.type, code);
+    } else {
+        std::memcpy(code, r.code, sizeof code);
+    }
     double pos[3];
     if (!r.pos_read) {
         float col12;
         io_internal(true, "(f20.10)");
-        if (!rd_f_text(r.c12, r.c12_len, FIELD_LEN, 10, col12)) io_fatal_fmt();
+        if (!read_text_f(r, T_C12, col12)) io_fatal_fmt();
     }
     io_internal(true, "(d20.15)");
-    if (!read_position(r, pos)) io_fatal_fmt();
+    if (r.pos_read) {
+        std::memcpy(pos, r.f.pos.xyz, sizeof pos);
+    } else {
+        for (int k = 0; k < 3; ++k)
+            if (!rd_d_text(r.f.text[T_X + k], r.len[T_X + k], FIELD_LEN, 15, pos[k])) io_fatal_fmt();
+    }
     if (members) members_room();
-    if (std::memcmp(r.code, "dead  ", 6) != 0)
-        gen_stc(pos[0], pos[1], pos[2], r.code, r.absmag, ratext, dectext, disttext, base, prefix,
-                r.shines ? &r.temp : nullptr);
+    if (std::memcmp(code, "dead  ", 6) != 0)
+        gen_stc(pos[0], pos[1], pos[2], code, absmag, ratext, dectext, disttext, base, prefix,
+                lit ? &temp : nullptr);
     if (members)
-        members_star(Member{r.line, r.code, r.type, r.mass, r.lum, r.mv, r.temp, pos[0], pos[1], pos[2]},
-                     rs.faithful);
-    count_stype(r.code);
+        members_star(Member{r.line, code, r.type, r.mass, lum, mv, temp, pos[0], pos[1], pos[2]}, faithful);
+    count_stype(code);
     signals_poll();
     return true;
 }
@@ -367,7 +393,7 @@ void conversion_run(const Settings& settings) {
         cat_set_centre(settings.centre);
     }
     table_layout = settings.table;
-    rs.faithful = settings.faithful;
+    rs.faithful = faithful = settings.faithful;
     members = settings.members;
 
     char listname[NAME_LEN];

@@ -53,8 +53,8 @@ struct FieldSpan {
 // after line, and shares none of its lines with what another thread touches.
 struct alignas(64) LineCut {
     const char* p;
-    int starts[NCOLS + 1 + 8];  // starts[i]: where column i (1..20) begins; then room
-    int ends[NCOLS + 1 + 8];    // ends[i]: where it ends (its separator); then room
+    int starts[NCOLS + 2 + 8];  // starts[i]: where column i (1..20) begins; then room
+    int ends[NCOLS + 2 + 8];    // ends[i]: where it ends (its separator); then room
     int ncols;                // the columns of the line (within its first LINE_LEN characters)
 };
 void split_line(const char* p, int n, LineCut& cut);

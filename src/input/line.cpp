@@ -152,13 +152,18 @@ inline int popcount64(std::uint64_t x) {
 }
 
 // The positions of the set bits of m (count of them, count > 0) into out,
-// eight at a time whether or not there are eight: how many a block of the
-// line holds varies from line to line, and a loop that stops at each one
-// would mispredict its end. out has room for count rounded up to eight.
-inline void put_bits(std::uint64_t m, int count, int base, int* out) {
+// and each plus one into after (where the next column begins), eight at a
+// time whether or not there are eight: how many a block of the line holds
+// varies from line to line, and a loop that stops at each one would
+// mispredict its end. Both have room for count rounded up to eight. (The
+// starts are written here, not read back from the ends afterwards: a wide
+// load of values just stored one by one waits for every store.)
+inline void put_bits(std::uint64_t m, int count, int base, int* out, int* after) {
     for (int k = 0; k < count; k += 8) {
         for (int j = 0; j < 8; ++j) {
-            out[k + j] = base + __builtin_ctzll(m | (std::uint64_t{1} << 63));
+            const int at = base + __builtin_ctzll(m | (std::uint64_t{1} << 63));
+            out[k + j] = at;
+            after[k + j] = at + 1;
             m &= m - 1;
         }
     }
@@ -179,6 +184,7 @@ void split_line(const char* p, int n, LineCut& cut) {
     // blanks: every position from there to LINE_LEN is a tab after fixtab.
     const int nl = n < LINE_LEN ? n : LINE_LEN;
     int* tabs = cut.ends + 1;
+    int* next = cut.starts + 2;  // next[i]: where the column after tabs[i] begins
     int nt = 0;
     int seps = 0;  // separators, counted from the blocks' counts
     int base = 0;
@@ -187,7 +193,7 @@ void split_line(const char* p, int n, LineCut& cut) {
         int count = popcount64(m);
         seps += count;
         if (count > NCOLS - nt) count = NCOLS - nt;  // only the first 20 count
-        put_bits(m, count, base, tabs + nt);
+        put_bits(m, count, base, tabs + nt, next + nt);
         nt += count;
     }
     // Less the blanks after the line in the last block; the rest of a line
@@ -200,11 +206,17 @@ void split_line(const char* p, int n, LineCut& cut) {
     }
     cut.ncols = seps + 1;
     // Past the last block scanned, every position of the buffer is a tab.
-    for (int q = base > nl ? base : nl; nt < NCOLS && q < LINE_LEN; ++q) tabs[nt++] = q;
+    for (int q = base > nl ? base : nl; nt < NCOLS && q < LINE_LEN; ++q, ++nt) {
+        tabs[nt] = q;
+        next[nt] = q + 1;
+    }
     // Without 20 tabs in the buffer the last columns are empty.
-    for (int i = nt; i < NCOLS; ++i) tabs[i] = (i > 0 ? tabs[i - 1] : -1) + 1;
+    for (int i = nt; i < NCOLS; ++i) {
+        tabs[i] = (i > 0 ? tabs[i - 1] : -1) + 1;
+        next[i] = tabs[i] + 1;
+    }
     cut.ends[0] = -1;
-    for (int i = 1; i <= NCOLS; ++i) cut.starts[i] = cut.ends[i - 1] + 1;
+    cut.starts[1] = 0;
     cut.p = p;
 }
 
@@ -217,6 +229,7 @@ void split_table(const char* p, int n, LineCut& cut) {
     // in a plain list. Only the columns after longer runs, and the first
     // after separators at the start of the line, are moved on, one by one.
     int* ends = cut.ends + 1;
+    int* next = cut.starts + 2;  // next[i]: right after ends[i]
     int ne = 0, cols = 0;
     int moved[NCOLS], moved_to[NCOLS];  // such columns (0-based) and where they begin
     int nm = 0;
@@ -241,16 +254,22 @@ void split_table(const char* p, int n, LineCut& cut) {
         if (ne == NCOLS) continue;
         int count = popcount64(e);
         if (count > NCOLS - ne) count = NCOLS - ne;  // only the first 20 count
-        put_bits(e, count, base, ends + ne);
+        put_bits(e, count, base, ends + ne, next + ne);
         ne += count;
     }
     // A column that runs to the end of the line (a line of 64 x k
     // characters, or one cut at LINE_LEN) ends there; missing columns are
     // empty.
-    if (ne < cols && ne < NCOLS) ends[ne++] = nl;
-    for (int i = ne; i < NCOLS; ++i) ends[i] = (i > 0 ? ends[i - 1] : -1) + 1;
+    if (ne < cols && ne < NCOLS) {
+        ends[ne] = nl;
+        next[ne++] = nl + 1;
+    }
+    for (int i = ne; i < NCOLS; ++i) {
+        ends[i] = (i > 0 ? ends[i - 1] : -1) + 1;
+        next[i] = ends[i] + 1;
+    }
     cut.ends[0] = -1;
-    for (int i = 1; i <= NCOLS; ++i) cut.starts[i] = cut.ends[i - 1] + 1;
+    cut.starts[1] = 0;
     for (int j = 0; j < nm; ++j) cut.starts[moved[j] + 1] = moved_to[j];
     cut.ncols = cols;
     cut.p = p;
