@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,8 @@ void check_f(float f) {
     wr_f(f, 4, 1, out);
     ASSERT_EQ(std::string(out, 4), ref_f(f, 4, 1)) << std::hexfloat << f;
 }
+
+double exact_p10(std::uint64_t k) { return std::pow(10.0, static_cast<double>(k)); }
 
 double random_bits_double(std::mt19937_64& rng) {
     std::uint64_t b = rng();
@@ -166,4 +169,36 @@ TEST(Exact, RealFieldReading) {
         ASSERT_TRUE(rd_f_text(place, static_cast<int>(s.size()), 20, 10, gotf)) << s;
         ASSERT_EQ(gotf, wantf) << s;
     }
+}
+
+// The shortest text of a value against std::to_chars itself: every bit
+// pattern, and decimals of few digits (which take the fast path) read as
+// the conversion reads them, of every magnitude.
+TEST(Exact, ShortestText) {
+    std::mt19937_64 rng(4);
+    char got[40], want[40];
+    auto same = [&](auto v) {
+        const std::string a(got, wr_shortest(v, got)), b(want, std::to_chars(want, want + sizeof want, v).ptr);
+        return a == b ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << a << " for " << b;
+    };
+    const long n = count();
+    for (long i = 0; i < n; ++i) {
+        const double m = static_cast<double>(rng() % 10000000000000000ULL >> (rng() % 50));
+        const double d = m * std::pow(10.0, static_cast<int>(rng() % 60) - 36) * (rng() & 1 ? 1 : -1);
+        ASSERT_TRUE(same(d));
+        ASSERT_TRUE(same(static_cast<float>(d)));
+        ASSERT_TRUE(same(random_bits_double(rng)));
+        const std::uint32_t b = static_cast<std::uint32_t>(rng());
+        float f;
+        std::memcpy(&f, &b, sizeof f);
+        ASSERT_TRUE(same(f));
+        // A decimal of one to seven digits and its neighbours, as a float.
+        const float g = static_cast<float>(static_cast<double>(rng() % 10000000) / exact_p10(rng() % 12));
+        ASSERT_TRUE(same(g));
+        ASSERT_TRUE(same(std::nextafter(g, 0.0f)));
+    }
+    for (double x : {0.0, -0.0, 1e22, 1e23, 1e-22, 5e-324, 1.7976931348623157e308, 100.0, 1e15, 123456789012345.0})
+        ASSERT_TRUE(same(x));
+    for (float x : {0.0f, -0.0f, 1e10f, 1e11f, 1e-10f, 100.0f, 1e7f, 1234567.0f, 5778.0f, 9999.9f})
+        ASSERT_TRUE(same(x));
 }

@@ -40,11 +40,6 @@ inline char* put_int(char* p, std::int64_t v) {
     return std::to_chars(p, p + 24, v).ptr;
 }
 
-// The shortest text that reads back as the same value.
-template <typename T>
-inline char* put_real(char* p, T v) {
-    return std::to_chars(p, p + 48, v).ptr;
-}
 
 // The text of an entry line from `p` up to the next blank.
 inline const char* word_end(const char* p) { return static_cast<const char*>(std::memchr(p, ' ', 64)); }
@@ -161,11 +156,11 @@ void members_star(const Member& m, bool with_temperature) {
     p = put_int(p, m.type);
     for (float v : {m.mass, m.lum, m.mv, m.temp}) {
         *p++ = '\t';
-        p = put_real(p, v);
+        p = std::to_chars(p, p + 32, v).ptr;
     }
     for (double v : {m.x, m.y, m.z}) {
         *p++ = '\t';
-        p = put_real(p, v);
+        p = wr_shortest(v, p);
     }
     p = put(p, tail, static_cast<std::size_t>(t - tail));
     *p++ = '\n';

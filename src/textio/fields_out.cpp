@@ -269,6 +269,122 @@ void wr_f(float v, int w, int d, char* out) {
         right_align(t + 1, len, w, out);
 }
 
+namespace {
+
+constexpr float exact_p10f[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The digits of a > 0 (a normal double) rounded to `digits` significant
+// ones (at most 17), trailing zeros dropped: a = m x 10^e10 in that
+// rounding. False when the exact arithmetic cannot do it.
+bool round_digits(double a, int digits, std::uint64_t& m, int& e10) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int be = static_cast<int>(bits >> 52);
+    if (be == 0) return false;
+    const std::uint64_t mant = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
+    const int e = be - 1075;
+    static constexpr std::uint64_t p10[18] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                              10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
+                                              100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+                                              100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+                                              100000000000000000ULL};
+    // 10^(k-1) <= a < 10^k, first guessed from the binary exponent.
+    int k = (((be - 1023) * 78913) >> 18) + 1;
+    std::uint64_t n = 0;
+    for (int tries = 0;; ++tries) {
+        if (tries == 3 || !scaled_round(mant, e, digits - k, n)) return false;
+        if (n >= p10[digits]) ++k;
+        else if (n < p10[digits - 1]) --k;
+        else break;
+    }
+    e10 = k - digits;
+    while (n % 10 == 0) {
+        n /= 10;
+        ++e10;
+    }
+    m = n;
+    return true;
+}
+
+// m x 10^e10 (m of len digits, no trailing zero) as std::to_chars writes a
+// value without a format: fixed or scientific, whichever is shorter, fixed
+// on a tie; the scientific exponent with a sign and at least two digits.
+// A whole number in fixed form is written with all its exact digits, not the
+// shortest ones and zeros: nullptr when that is not m x 10^e10 below
+// `exact_below` (2^53, 2^24: every whole number below is exact).
+char* put_shortest(bool neg, std::uint64_t m, int e10, double exact_below, char* out) {
+    char d[20];
+    int len = 0;
+    for (std::uint64_t v = m; v > 0; v /= 10) d[len++] = static_cast<char>('0' + v % 10);
+    // d holds the digits last first.
+    const int point = e10 + len;  // digits before the point (negative: zeros after it)
+    const int x = point - 1;      // the scientific exponent
+    const int ax = x < 0 ? -x : x;
+    const int sci = len + (len > 1) + 2 + (ax >= 100 ? 3 : 2);
+    const int fixed = point <= 0 ? 2 - point + len : point < len ? len + 1 : point;
+    if (fixed <= sci && e10 > 0 && static_cast<double>(m) * exact_p10[e10 < 22 ? e10 : 22] >= exact_below)
+        return nullptr;
+    char* p = out;
+    if (neg) *p++ = '-';
+    if (fixed <= sci) {
+        if (point <= 0) {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = 0; i < -point; ++i) *p++ = '0';
+            for (int i = len - 1; i >= 0; --i) *p++ = d[i];
+        } else {
+            for (int i = len - 1, at = 0; i >= 0; --i, ++at) {
+                if (at == point) *p++ = '.';
+                *p++ = d[i];
+            }
+            for (int i = len; i < point; ++i) *p++ = '0';
+        }
+        return p;
+    }
+    *p++ = d[len - 1];
+    if (len > 1) {
+        *p++ = '.';
+        for (int i = len - 2; i >= 0; --i) *p++ = d[i];
+    }
+    *p++ = 'e';
+    *p++ = x < 0 ? '-' : '+';
+    if (ax >= 100) *p++ = static_cast<char>('0' + ax / 100);
+    *p++ = static_cast<char>('0' + ax / 10 % 10);
+    *p++ = static_cast<char>('0' + ax % 10);
+    return p;
+}
+
+}  // namespace
+
+// A value with a decimal of at most 15 significant digits (6 for a float)
+// that reads back as itself has that decimal as its only shortest text: no
+// other decimal of so few digits reads as the same value. It is found by
+// exact integer arithmetic and read back by one correctly rounded
+// operation; any other value goes to the library.
+char* wr_shortest(double v, char* out) {
+    const double a = std::fabs(v);
+    std::uint64_t m;
+    int e10;
+    if (std::isfinite(v) && v != 0 && round_digits(a, 15, m, e10) && e10 >= -22 && e10 <= 22) {
+        const double x = static_cast<double>(m);
+        if ((e10 >= 0 ? x * exact_p10[e10] : x / exact_p10[-e10]) == a)
+            if (char* end = put_shortest(v < 0, m, e10, 9007199254740992.0, out)) return end;
+    }
+    return std::to_chars(out, out + 32, v).ptr;
+}
+
+char* wr_shortest(float v, char* out) {
+    const float a = std::fabs(v);
+    std::uint64_t m;
+    int e10;
+    if (std::isfinite(v) && v != 0 && round_digits(a, 6, m, e10) && e10 >= -10 && e10 <= 10) {
+        const float x = static_cast<float>(m);
+        if ((e10 >= 0 ? x * exact_p10f[e10] : x / exact_p10f[-e10]) == a)
+            if (char* end = put_shortest(v < 0, m, e10, 16777216.0, out)) return end;
+    }
+    return std::to_chars(out, out + 32, v).ptr;
+}
+
 void wr_i6_6(std::int32_t v, char* out) {
     if (v < 0 || v > 999999) {
         std::memset(out, '*', 6);

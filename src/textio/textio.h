@@ -187,3 +187,8 @@ void wr_d23_17(double v, char* out);            // 23 characters
 void wr_f(float v, int w, int d, char* out);    // Fw.d: F7.2, F4.1
 void wr_i6_6(std::int32_t v, char* out);        // 6 characters
 void wr_i1(std::int32_t v, char* out);          // 1 character
+// The shortest text that reads back as the same value, byte for byte what
+// std::to_chars(out, end, v) writes without a format (at most 32
+// characters); returns its end.
+char* wr_shortest(double v, char* out);
+char* wr_shortest(float v, char* out);
