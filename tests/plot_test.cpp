@@ -17,7 +17,7 @@ namespace {
 
 // orblenz-plot with `args` in directory `dir`.
 RunResult run_plot(const std::string& dir, const std::string& args) {
-    std::string cmd = "cd '" + dir + "' && '" ORBLENZ_SOURCE_DIR "/tools/orblenz_plot.py' " + args +
+    std::string cmd = "cd '" + dir + "' && '" ORBLENZ_SOURCE_DIR "/plot/orblenz_plot.py' " + args +
                       " >.pout 2>.perr";
     int st = std::system(cmd.c_str());
     return {read_file(dir + "/.pout"), read_file(dir + "/.perr"), WIFEXITED(st) ? WEXITSTATUS(st) : -1};
