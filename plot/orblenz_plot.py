@@ -540,6 +540,7 @@ def draw(base, out, cat, kinds, hr):
         ax.invert_xaxis()   # hot on the left
         ax.set_xlabel(r"$\log\,T_\mathrm{eff}$ / K")
         ax.set_ylabel(r"$\log\,L\,/\,L_\odot$")
+        # Named after the list whose stars these are (orblenz's reading of them is the member table).
         ax.set_title("Temperature and luminosity (%s)" % os.path.basename(base + ".txt"), fontsize=11)
         ax.grid(alpha=0.3)
         if (~ok).any():
