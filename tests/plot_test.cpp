@@ -1,12 +1,13 @@
-// The picture tool, orblenz-plot, on the sample's table: a figure of the
-// expected size, the same as its star lines' as a list, counts per class
-// that are the catalogue's own; and an unreadable line named by its number.
+// The picture tool, orblenz-plot, on the sample converted with --members: a figure of the expected
+// size, whatever the list beside it, counts per class that are the catalogue's own; the member table
+// used only when it belongs to the catalogue; and an unreadable line named by its number.
 
 #include "test_data.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <regex>
@@ -17,7 +18,7 @@ namespace {
 
 // orblenz-plot with `args` in directory `dir`.
 RunResult run_plot(const std::string& dir, const std::string& args) {
-    std::string cmd = "cd '" + dir + "' && '" ORBLENZ_SOURCE_DIR "/tools/orblenz_plot.py' " + args +
+    std::string cmd = "cd '" + dir + "' && '" ORBLENZ_SOURCE_DIR "/plot/orblenz_plot.py' " + args +
                       " >.pout 2>.perr";
     int st = std::system(cmd.c_str());
     return {read_file(dir + "/.pout"), read_file(dir + "/.perr"), WIFEXITED(st) ? WEXITSTATUS(st) : -1};
@@ -31,29 +32,27 @@ bool have_matplotlib() { return std::system("/usr/bin/python3 -c 'import matplot
 
 TEST(Plot, SampleFigureAndCounts) {
     if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
-    // The table read by itself (its first line begins with #), and after a
-    // blank line with --table; its star lines as a list (no comment or blank
-    // line, each run of separators one tab). One base name for one title.
-    std::string table = read_file(ORBLENZ_SOURCE_DIR "/examples/m67-table.txt");
-    std::string dir = scratch_dir(), opt_dir = scratch_dir(), list_dir = scratch_dir();
-    write_file(dir + "/m67.txt", table);
-    write_file(opt_dir + "/m67.txt", " \t\n" + table + "  # the end\n");
-    ASSERT_EQ(std::system(("grep -v '^[[:blank:]]*#' '" + dir + "/m67.txt' | tr -s ' \\t' '\\t\\t' | sed -e 's/^\\t//'"
-                           " -e 's/\\t$//' -e '/^$/d' >'" + list_dir + "/m67.txt'").c_str()), 0);
-    for (const std::string& d : {dir, opt_dir})
-        ASSERT_EQ(run_orblenz(d, {"--table", "m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
-    ASSERT_EQ(run_orblenz(list_dir, {"m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
+    std::string dir = scratch_dir();
+    write_file(dir + "/m67.txt", read_file(ORBLENZ_SOURCE_DIR "/examples/m67.txt"));
+    ASSERT_EQ(run_orblenz(dir, {"--members", "m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
 
-    // No panel left out: nothing on standard error but the line of a run slower than 2 s.
+    // Four panels, the dark stars marked: nothing on standard error but the line of a run slower than 2 s.
     const std::regex quiet("(orblenz-plot: [0-9]+ entries drawn in [0-9]+\\.[0-9] s\n)?");
-    RunResult r = run_plot(dir, "m67");
+    RunResult r = run_plot(dir, "m67 -o m67.svg");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(std::regex_match(r.err, quiet)) << r.err;
-    EXPECT_TRUE(std::regex_match(run_plot(opt_dir, "m67 --table").err, quiet));
-    EXPECT_EQ(run_plot(list_dir, "m67").status, 0);
+    std::string svg = read_file(dir + "/m67.svg");
+    EXPECT_NE(svg.find("id=\"axes_4\""), std::string::npos);
+    EXPECT_EQ(svg.find("id=\"axes_5\""), std::string::npos);
+    EXPECT_NE(svg.find("no entry (dark)"), std::string::npos);
+    // The same figure with the list, without it, and with other text in its place.
+    ASSERT_EQ(run_plot(dir, "m67").status, 0);
     std::string png = read_file(dir + "/m67.png");
-    EXPECT_TRUE(png == read_file(list_dir + "/m67.png"));
-    EXPECT_TRUE(png == read_file(opt_dir + "/m67.png"));
+    std::remove((dir + "/m67.txt").c_str());
+    for (int other = 0; other < 2; write_file(dir + "/m67.txt", "0.5 1.0 not the list\n"), ++other) {
+        EXPECT_EQ(run_plot(dir, "m67").status, 0);
+        EXPECT_TRUE(png == read_file(dir + "/m67.png")) << other;
+    }
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     // The header chunk: width and height, four bytes each, most significant first.
@@ -99,6 +98,36 @@ TEST(Plot, SampleFigureAndCounts) {
     }
     EXPECT_EQ(got, want);
     EXPECT_NE(r.out.find("\nL,T,Y         3  L 2, T 1\n"), std::string::npos) << r.out;
+}
+
+TEST(Plot, MemberTableOnlyWhenItBelongs) {
+    if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
+    const std::string out = ": the temperature-luminosity panel is left out; convert with orblenz --members ",
+                      other = "orblenz-plot: trio.tsv does not belong to trio.stc (its entries are another "
+                              "conversion's)" + out + "again\n";
+    // The trio's member table edited (a pattern and what replaces it), or the plot run with --table.
+    const struct { const char *what, *args, *from, *to; int status; std::string err; } rows[] = {
+        {"as written (the catalogue's AbsMag padded)", "trio", "", "", 0, ""},
+        {"the dark star's line gone", "trio", "4\t\tdead.*\n", "", 0, ""},
+        {"another name", "trio", "T_000002", "T_000009", 0, other},
+        {"the same RA in other digits", "trio", "0\\.13281348155706820E\\+03", "132.81348155706820", 0, other},
+        {"an entry's line gone", "trio", "3\tT_000003.*\n", "", 0, other},
+        {"no table", "trio", "", "-", 0, "orblenz-plot: no trio.tsv" + out + "to draw it\n"},
+        {"--table", "trio --table", "", "", 2, "orblenz-plot: --table: the plot reads no list or table; "
+         "convert with orblenz --members --table and plot the catalogue\n"},
+    };
+    for (const auto& row : rows) {
+        std::string dir = scratch_dir();
+        write_file(dir + "/trio.txt", read_file(ORBLENZ_SOURCE_DIR "/examples/trio.txt"));
+        ASSERT_EQ(run_orblenz(dir, {"--members", "trio", "T_", "132.825", "11.8", "2700"}).status, 0);
+        std::string tsv = dir + "/trio.tsv";
+        if (*row.from) write_file(tsv, std::regex_replace(read_file(tsv), std::regex(row.from), row.to));
+        if (std::string(row.to) == "-") std::remove(tsv.c_str());
+        RunResult r = run_plot(dir, row.args);
+        EXPECT_EQ(r.status, row.status) << row.what;
+        EXPECT_EQ(std::regex_replace(r.err, std::regex("orblenz-plot: [0-9]+ entries drawn in [0-9.]+ s\n"), ""),
+                  row.err) << row.what;
+    }
 }
 
 TEST(Plot, UnreadableLineNamed) {

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """orblenz-plot: a picture of an orblenz star catalogue.
 
-    orblenz-plot <base> [-o FILE] [--summary] [--table]
+    orblenz-plot <base> [-o FILE] [--summary]
 
-Reads the catalogue <base>.stc that orblenz wrote (and the member list
-<base>.txt when it is there, a plain list or a cluster generator's table as
-orblenz --table reads it) and draws one figure into <base>.png, or FILE:
-a sky chart of the cluster, spectral type against absolute magnitude, log
-T_eff against log L (with the member list) and the entries per spectral
-class. Plain matplotlib and numpy, so that it is easy to adapt.
+Reads the catalogue <base>.stc that orblenz wrote (and the member table
+<base>.tsv that orblenz --members wrote with it, when it belongs to the
+catalogue) and draws one figure into <base>.png, or FILE: a sky chart of
+the cluster, spectral type against absolute magnitude, log T_eff against
+log L (with the member table) and the entries per spectral class. Plain
+matplotlib and numpy, so that it is easy to adapt. It never reads the
+member list: orblenz alone reads lists, and the member table is its
+reading, star line by star line.
 
 Both files are read in blocks of whole lines and every block is taken
 apart with numpy, so that a million entries take seconds, not minutes.
@@ -31,8 +33,6 @@ except ImportError:
     sys.exit("orblenz-plot: needs numpy and matplotlib (apt-get install python3-numpy python3-matplotlib)")
 
 PC2LY = 3.26163626        # light-years per parsec, as orblenz places the stars
-MAG_FACTOR = np.float32(0.95)  # orblenz scales the list's magnitude by this ...
-DARK_LIMIT = 9000.0       # ... and writes no entry for a star fainter than this
 SLOW_NOTE = 2.0           # seconds after which the run says how long it took
 DPI = 100
 FIG_SIZE = (18.0, 10.0)   # inches: 1800 x 1000 pixels at DPI
@@ -85,19 +85,22 @@ NUM = rb"([+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
 # An entry may carry the star's temperature after its magnitude, a whole
 # number of kelvin of at least 1 (a first digit 0 is refused line by line:
 # the shape of a line cannot tell it).
-ENTRY = re.compile(rb' Star "[^"\n]*" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
+ENTRY = re.compile(rb' Star "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
                    + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb"(?: Temperature ([0-9]+))? \}")
 # The catalogue's first line may name the cluster and its centre; it is no entry.
 BARYCENTER = re.compile(rb'Barycenter "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
                         + rb" \}")
 ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
+# The entry's texts kept to match the member table's, by its column names, with their groups.
+TEXT_GROUPS = {"entry": 1, "RA": 2, "Dec": 3, "Distance": 4, "AbsMag": 6, "Temperature": 7}
 
 
 def read_catalogue(path):
     """The entries of the catalogue at `path`: arrays of right ascension,
     declination (degrees), distance (light-years), AbsMag, and the codes;
-    then the cluster's name from a first Barycenter line ("" without one).
-    Every other line must be a whole entry with finite numbers.
+    then the cluster's name from a first Barycenter line ("" without one);
+    then the entries' texts by TEXT_GROUPS (the Temperature "" where there
+    is none). Every other line must be a whole entry with finite numbers.
 
     The pattern treats all digits alike, so lines that are the same once
     every digit is a 9 (their shape) are all entries or all not, and hold
@@ -130,30 +133,34 @@ def read_catalogue(path):
                     wrong = int(rows[0])
                     break
                 found.append((rows, m))
-                if m.start(6) >= 0:   # a temperature: its first digit must not be 0
-                    zero = rows[buf[starts[rows] + m.start(6)] == ord("0")]
+                if m.start(7) >= 0:   # a temperature: its first digit must not be 0
+                    zero = rows[buf[starts[rows] + m.start(7)] == ord("0")]
                     if len(zero):   # rows ascend: the first is the earliest line
                         wrong = min(wrong, int(zero[0]))
             vals = np.zeros((4, len(ends)), dtype=np.float64)
-            codes = np.empty(len(ends), dtype="S%d" % max([m.end(4) - m.start(4) for _, m in found] + [1]))
+            texts = {k: np.zeros(len(ends), dtype="S%d" % max([m.end(g) - m.start(g) for _, m in found] + [1]))
+                     for k, g in list(TEXT_GROUPS.items()) + [("code", 5)]}
             for rows, m in found:
-                for j, g in enumerate((1, 2, 3, 5)):
-                    vals[j, rows] = cut(buf, starts[rows], m.span(g)).astype(np.float64)
-                codes[rows] = cut(buf, starts[rows], m.span(4))
+                for k, g in list(TEXT_GROUPS.items()) + [("code", 5)]:
+                    if m.start(g) >= 0:
+                        texts[k][rows] = cut(buf, starts[rows], m.span(g))
+                for j, k in enumerate(("RA", "Dec", "Distance", "AbsMag")):
+                    vals[j, rows] = texts[k][rows].astype(np.float64)
             huge = np.flatnonzero(~np.isfinite(vals[:, :wrong]).all(axis=0))
             if len(huge):
                 raise Unreadable("%s:%d: a number too large to read" % (path, first + int(huge[0])))
             if wrong < len(ends):
                 raise Unreadable("%s:%d: not a catalogue entry: %s"
                                  % (path, first + wrong, show(block, starts, ends, wrong)))
-            parts.append((vals, codes))
+            parts.append((vals, texts))
             first += len(ends)
     except OSError as e:
         raise Unreadable("cannot read %s: %s" % (path, e.strerror or e))
     if not parts:
         raise Unreadable("%s: no catalogue entries" % path)
     vals = np.concatenate([p[0] for p in parts], axis=1)
-    return list(vals) + [np.concatenate([p[1] for p in parts]), name]
+    texts = {k: np.concatenate([p[1][k] for p in parts]) for k in parts[0][1]}
+    return list(vals) + [texts.pop("code"), name, texts]
 
 
 def show(block, starts, ends, i):
@@ -242,157 +249,86 @@ def summary_lines(per_code):
     return lines
 
 
-# ------------------------------------------------------------- the member list
+# ------------------------------------------------------------- the member table
 
-LIST_COLUMNS = (2, 3, 4, 13, 16, 19)    # x, y, z (pc), L (Lsun), M, T (K)
-TABS_TO_BLANKS = bytes.maketrans(b"\t", b" ")
-NUMBER_BYTES = np.zeros(256, dtype=bool)
-NUMBER_BYTES[list(b"0123456789.+-eE \r")] = True
+# orblenz --members writes <base>.tsv beside the catalogue: a header, then
+# one line per star line of the list, in list order, with the columns below
+# (--faithful adds Temperature). A star with an entry has its name and the
+# entry's own number texts; a star without one (dark, or not placed because
+# its position or magnitude is not finite) has these columns empty.
+MEMBER_COLUMNS = "line entry code type mass L M_V T x y z RA Dec Distance AbsMag".split()
+COMPARED = ("entry", "RA", "Dec", "Distance", "AbsMag", "Temperature")   # as in the catalogue's entries
+NUMBERS = ("L", "T", "x", "y", "z")
+WANTED = COMPARED + NUMBERS + ("code",)
 
 
-def list_value(field):
-    """A column read as orblenz reads a number with a decimal point: cut at
-    20 characters and at a comma; an empty one reads 0. None for a text this
-    reader does not take."""
-    t = field[:20].split(b",", 1)[0].strip()
-    if not t:
-        return 0.0
-    if b"." not in t or not NUMBER_BYTES[list(t)].all():
-        return None   # implied decimals, or not a plain number
+def fields(buf, begin, end):
+    """The texts buf[begin:end] of every line, as one array of byte strings."""
+    width = end - begin
+    w = np.arange(max(int(width.max(initial=0)), 1))
+    text = buf[np.minimum(begin[:, None] + w, len(buf) - 1)]
+    text[w >= width[:, None]] = 0
+    return text.view("S%d" % len(w)).ravel()
+
+
+def read_members(path, stc, texts):
+    """The member table at `path` when it belongs to the catalogue `stc`,
+    whose entries' texts are `texts` (read_catalogue): luminosities,
+    temperatures and offsets (pc) of every star line of the list, whether it
+    has an entry, and whether it is dark. It belongs when its stars with an
+    entry are exactly the catalogue's entries in order: the same names and
+    the same number texts (the catalogue's AbsMag without its padding).
+    Unreadable, with the reason, for a table that does not belong or is not
+    one as orblenz --members writes it."""
+    n = len(texts["entry"])
+    parts, cols, first, done = [], None, 1, 0
+    other = "%s does not belong to %s (its entries are another conversion's)" % (path, stc)
     try:
-        return float(t)
-    except ValueError:
-        return None   # a sign for an exponent, a lone E
-
-
-def list_block_slowly(block, numbers, path):
-    """list_block's columns one line at a time; `numbers` are the lines'
-    numbers in the file, for the message on a column this tool cannot read."""
-    rows = []
-    for n, line in zip(numbers, block.split(b"\n")[:block.count(b"\n") + (not block.endswith(b"\n"))]):
-        fields = line[:512].translate(TABS_TO_BLANKS).split(b" ")
-        vals = [list_value(fields[c - 1]) if c <= len(fields) else 0.0 for c in LIST_COLUMNS]
-        if None in vals:
-            raise Unreadable("%s:%d: column %d is not a number with a decimal point that this tool reads"
-                             % (path, n, LIST_COLUMNS[vals.index(None)]))
-        rows.append(vals)
-    return np.array(rows, dtype=np.float64).reshape(-1, 6)
-
-
-def list_block(block):
-    """The columns of LIST_COLUMNS of every line of a block, each cut at 20
-    characters, or None where a line needs list_value's care (a line longer
-    than 512 characters, a comma, no decimal point, not a plain number)."""
-    buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
-    if (ends - starts > 512).any():
-        return None
-    cuts = np.flatnonzero((buf == 32) | (buf == 10))       # where each column ends
-    line_end = np.flatnonzero(buf[cuts] == 10)             # cuts that end a line
-    first_cut = np.concatenate(([0], line_end[:-1] + 1))
-    out = np.zeros((len(ends), len(LIST_COLUMNS)))
-    for j, c in enumerate(LIST_COLUMNS):
-        k = first_cut + c - 1                               # the cut after column c
-        have = np.flatnonzero(k <= line_end)                # lines with a column c
-        end = cuts[k[have]]
-        begin = cuts[k[have] - 1] + 1 if c > 1 else starts[have]
-        width = np.minimum(end - begin, 20)
-        full = width > 0
-        w = np.arange(max(width.max(initial=0), 1))
-        text = np.where(w < width[full, None], buf[np.minimum(begin[full, None] + w, len(buf) - 1)], 32)
-        text = text.astype(np.uint8)
-        if not NUMBER_BYTES[text].all() or not (text == 46).any(axis=1).all():
-            return None
-        try:
-            out[have[full], j] = text.view("S%d" % len(w)).ravel().astype(np.float64)
-        except ValueError:
-            return None
-    return out
-
-
-def table_block(block):
-    """The lines of a block of a cluster generator's table that hold stars,
-    as a plain list has them, and their places among the block's lines.
-
-    As orblenz --table reads a table: only the first 512 characters of a
-    line count; a line whose first character that is not a blank or tab is
-    "#" is a comment, one of only blanks and tabs is skipped; any run of
-    blanks and tabs separates two columns, and separators at the start or
-    end of a line separate nothing. Each run becomes one blank, and those at
-    the ends of a line go: the columns are then the plain list's."""
-    buf, starts, ends = line_ends(block.translate(TABS_TO_BLANKS))
-    too_long = np.flatnonzero(ends - starts > 512)
-    if len(too_long):
-        # The line cut first: what follows it might be a column otherwise.
-        # The tails of the long lines marked by their bounds, counted up.
-        tail = np.zeros(len(buf), dtype=np.int8)
-        tail[starts[too_long] + 512] = 1
-        tail[ends[too_long]] = -1
-        buf = buf[np.cumsum(tail, dtype=np.int8) == 0]
-    # Of each run the last separator, unless the line ends after it; then
-    # one at the start of a line goes too.
-    sep = buf == 32
-    text = buf[~sep | np.append(~sep[1:] & (buf[1:] != 10), False)]
-    text = text[(text != 32) | np.insert(text[:-1] != 10, 0, False)]
-    ends = np.flatnonzero(text == 10)
-    starts = np.concatenate(([0], ends[:-1] + 1))
-    star = (ends > starts) & (text[starts] != 35)
-    return text[np.repeat(star, ends - starts + 1)].tobytes(), np.flatnonzero(star)
-
-
-def begins_as_table(path):
-    """Whether the list's first line begins with "#" (its first character
-    that is not a blank or tab), the sign of a cluster generator's table."""
-    try:
-        with open(path, "rb") as f:
-            line = f.readline(512)   # only the first 512 characters count
-    except OSError:
-        return False   # read_list says why
-    return line.lstrip(b" \t").startswith(b"#")
-
-
-def read_list(path, ra, dec, dist, table):
-    """Temperatures, luminosities and the cluster centre from the member list,
-    one per catalogue entry; or None, with a note why, when the list cannot
-    be read or does not hold the catalogue's stars. A table (`table`) is
-    read as orblenz --table reads it: its columns are those of the list
-    made of its star lines (table_block).
-
-    Limits: every number read (columns 2, 3, 4, 13, 16, 19) must carry a
-    decimal point and be a plain decimal number with an optional e or E
-    exponent; implied decimals and the exponents d, D or a sign alone are
-    not read. Columns end at every tab or blank, as orblenz splits them."""
-    try:
-        parts, first = [], 1
         for block in blocks(path):
-            lines = block.count(b"\n") + (not block.endswith(b"\n"))
-            numbers = first + np.arange(lines)
-            if table:
-                block, stars = table_block(block)
-                numbers = numbers[stars]
-            if len(numbers):
-                a = list_block(block)
-                parts.append(a if a is not None else list_block_slowly(block, numbers, path))
-            first += lines
+            if cols is None:
+                head, end, block = block.partition(b"\n")
+                cols = head.decode("latin-1").split("\t")
+                if not end or cols not in (MEMBER_COLUMNS, MEMBER_COLUMNS + ["Temperature"]):
+                    raise Unreadable("%s:1: not the header of a member table" % path)
+                first = 2
+                if not block:
+                    continue
+            if not block.endswith(b"\n"):
+                raise Unreadable("%s:%d: the table ends inside a line" % (path, first + block.count(b"\n")))
+            buf, starts, ends = line_ends(block)
+            tabs = np.bincount(np.searchsorted(ends, np.flatnonzero(buf == 9)), minlength=len(ends))
+            wrong = np.flatnonzero(tabs != len(cols) - 1)
+            if len(wrong):
+                raise Unreadable("%s:%d: %d columns, not %d"
+                                 % (path, first + wrong[0], tabs[wrong[0]] + 1, len(cols)))
+            seps = np.flatnonzero((buf == 9) | (buf == 10)).reshape(len(ends), len(cols))
+            begin = np.concatenate((starts[:, None], seps[:, :-1] + 1), axis=1)
+            col = {c: fields(buf, begin[:, j], seps[:, j]) for j, c in enumerate(cols) if c in WANTED}
+            has = col["entry"] != b""
+            mine = slice(done, done + int(has.sum()))
+            if mine.stop > n or any(not (col[c][has] == texts[c][mine]).all() for c in COMPARED if c in col) \
+                    or ("Temperature" not in col and (texts["Temperature"][mine] != b"").any()):
+                raise Unreadable(other)
+            done = mine.stop
+            try:
+                parts.append([col[c].astype(np.float64) for c in NUMBERS] + [has, col["code"] == b"dead"])
+            except ValueError:
+                raise Unreadable("%s: lines %d to %d hold an L, T, x, y or z that is no number"
+                                 % (path, first, first + len(ends) - 1))
+            first += len(ends)
     except OSError as e:
-        return note("cannot read %s: %s" % (path, e.strerror or e))
-    except Unreadable as e:
-        return note(str(e))
-    a = np.concatenate(parts) if parts else np.zeros((0, 6))
-    shining = a[~(np.float32(a[:, 4]) * MAG_FACTOR > DARK_LIMIT)]
-    if len(shining) != len(dist):
-        return note("%s has %d stars to show, the catalogue %d entries" % (path, len(shining), len(dist)))
-    # Every entry sits at centre + offset: one centre for all, or the list
-    # belongs to another catalogue.
-    pos = np.stack(cartesian(ra, dec, dist), axis=1)
-    centre = pos - shining[:, 0:3] * PC2LY
-    spread = np.abs(centre - centre.mean(axis=0)).max()
-    if not spread <= 1e-6 * (np.abs(centre).max() + 1.0):
-        return note("the stars of %s are not where the catalogue puts them" % path)
-    return shining[:, 5], shining[:, 3], centre.mean(axis=0)
+        raise Unreadable("cannot read %s: %s" % (path, e.strerror or e))
+    if cols is None:
+        raise Unreadable("%s: empty, not a member table" % path)
+    if done < n:
+        raise Unreadable(other)
+    if not parts:   # a header alone
+        parts = [[np.zeros(0)] * len(NUMBERS) + [np.zeros(0, dtype=bool)] * 2]
+    return [np.concatenate([p[i] for p in parts]) for i in range(len(NUMBERS) + 2)]
 
 
-def note(text):
-    print("orblenz-plot: %s: the temperature-luminosity panel is left out" % text, file=sys.stderr)
+def note(text, hint="convert with orblenz --members again"):
+    print("orblenz-plot: %s: the temperature-luminosity panel is left out; %s" % (text, hint), file=sys.stderr)
     return None
 
 
@@ -452,6 +388,9 @@ def dms(dec):
 # ------------------------------------------------------------- the figure
 
 MAG_REACH = 30.0   # magnitudes: how far from the middle half an entry is still shown, at least
+# The marks of the stars without an entry in the temperature-luminosity panel.
+NO_ENTRY = [("no entry (dark)", "o", "#000000"), ("no entry (position or magnitude not finite)", "X", "#d62728")]
+NO_ENTRY_LEGEND = -0.14   # axes fraction: the top of their legend, just under the axis label
 
 
 def magnitude_bulk(mag):
@@ -487,7 +426,7 @@ def draw(base, out, cat, kinds, hr):
                             bottom=0.065, top=0.91, wspace=0.22, hspace=0.3)
 
     if hr is not None:
-        temp, lum, centre = hr
+        temp, lum, centre, has, dark = hr
         ra0, dec0, dist0 = spherical(*centre)
         where = "centre"
     else:
@@ -579,24 +518,39 @@ def draw(base, out, cat, kinds, hr):
                     xycoords=("axes fraction", ax.xaxis.label), xytext=(0, -2), textcoords="offset points",
                     ha="right", va="top", fontsize=8)
 
-    # -- effective temperature against luminosity, from the member list
+    # -- effective temperature against luminosity: every star of the list, from the member table
     if hr is not None:
         ax = fig.add_subplot(grid[0, 2])
         with np.errstate(divide="ignore", invalid="ignore"):
             lt, ll = np.log10(temp), np.log10(lum)
         ok = np.isfinite(lt) & np.isfinite(ll)
+        # The stars without an entry first, under the entries, in marks of their own.
+        handles = []
+        for (label, marker, colour), sel in zip(NO_ENTRY, (ok & dark, ok & ~has & ~dark)):
+            if sel.any():
+                handles += ax.plot(lt[sel], ll[sel], ls="", marker=marker, ms=dot + 1, mew=0.7, mfc="none",
+                                   mec=colour, alpha=float(np.clip(3000.0 / sel.sum(), 0.05, 0.9)), label=label,
+                                   rasterized=many)
+        row_group = np.full(len(temp), -1)
+        row_group[has] = group
         for g in range(len(GROUPS)):
-            sel = ok & (group == g)
+            sel = ok & (row_group == g)
             ax.plot(lt[sel], ll[sel], ls="", marker="o", ms=dot, mec="none", alpha=alpha[g],
                     color=GROUP_COLOUR[g], rasterized=many)
         ax.invert_xaxis()   # hot on the left
         ax.set_xlabel(r"$\log\,T_\mathrm{eff}$ / K")
         ax.set_ylabel(r"$\log\,L\,/\,L_\odot$")
+        # Named after the list whose stars these are (orblenz's reading of them is the member table).
         ax.set_title("Temperature and luminosity (%s)" % os.path.basename(base + ".txt"), fontsize=11)
         ax.grid(alpha=0.3)
         if (~ok).any():
             ax.text(0.99, 0.01, "not shown: %d with T or L ≤ 0" % (~ok).sum(), transform=ax.transAxes,
                     ha="right", va="bottom", fontsize=8)
+        if handles:
+            # Under the axis label, at the right, where it hides no star; the
+            # figure's size is fixed, and so is the label's place.
+            ax.legend(handles=handles, loc="upper right", bbox_to_anchor=(1.0, NO_ENTRY_LEGEND), fontsize=8,
+                      frameon=False, borderpad=0, borderaxespad=0, handletextpad=0.2)
 
     # -- entries per spectral class, stacked by luminosity class
     ax = fig.add_subplot(grid[1, 1:])
@@ -626,6 +580,24 @@ def draw(base, out, cat, kinds, hr):
 FORMATS = (".png", ".pdf", ".svg")
 
 
+def members(base, cat):
+    """The temperature-luminosity panel's stars and the cluster centre from
+    the member table <base>.tsv: temperatures, luminosities, the centre the
+    stars were placed around, which stars have an entry and which are dark;
+    or None, with a note why, when there is no table that belongs to the
+    catalogue."""
+    path = base + ".tsv"
+    if not os.path.exists(path):
+        return note("no %s" % path, "convert with orblenz --members to draw it")
+    try:
+        lum, temp, x, y, z, has, dark = read_members(path, base + ".stc", cat[6])
+    except Unreadable as e:
+        return note(str(e))
+    # Every entry sits at the centre plus its offset.
+    centre = np.stack(cartesian(*cat[:3]), axis=1) - np.stack((x, y, z), axis=1)[has] * PC2LY
+    return temp, lum, centre.mean(axis=0), has, dark
+
+
 def main(argv):
     p = argparse.ArgumentParser(
         prog="orblenz-plot",
@@ -636,17 +608,20 @@ def main(argv):
         "    spectral class and larger for brighter stars;\n"
         "  - spectral type (O0 to M9) against absolute magnitude, coloured by\n"
         "    luminosity class;\n"
-        "  - with the member list <base>.txt (a plain list, or a cluster generator's\n"
-        "    table): effective temperature against luminosity;\n"
+        "  - with the member table <base>.tsv that orblenz --members wrote with the\n"
+        "    catalogue: effective temperature against luminosity of every star of\n"
+        "    the list, those without an entry (dark ones) in marks of their own;\n"
         "  - the entries per spectral class, stacked by luminosity class.\n"
         "The title gives the number of entries and the centre: the one the stars were\n"
-        "placed around when <base>.txt is there, else their mean position.",
+        "placed around with <base>.tsv, else their mean position.",
         epilog="Every line of the catalogue must be an entry as orblenz writes it: the first\n"
         "line that is not is named with its number, and the exit status is 1 (2 for a\n"
-        "usage error). The member list is read only where its numbers carry decimal\n"
-        "points; otherwise its panel is left out. A run that takes more than 2 s says\n"
-        "how long it took on standard error.")
-    p.add_argument("base", help="the catalogue is <base>.stc, the member list <base>.txt")
+        "usage error). The member list itself is never read: orblenz reads it, and\n"
+        "orblenz --members [--table] <base> <prefix> <RA> <Dec> <Distance> writes\n"
+        "<base>.tsv beside the catalogue. Without a <base>.tsv whose entries are the\n"
+        "catalogue's (none, or an older one), the temperature panel is left out with a\n"
+        "note. A run that takes more than 2 s says how long it took on standard error.")
+    p.add_argument("base", help="the catalogue is <base>.stc, the member table <base>.tsv")
     p.add_argument("-o", metavar="FILE", dest="out",
                    help="write the figure to FILE instead of <base>.png; its ending .png, .pdf or .svg"
                    " picks the format")
@@ -654,11 +629,12 @@ def main(argv):
                    help="print the entries per spectral class instead of drawing: one line per class (O B A"
                    " F G K M, L,T,Y dwarfs, DZ white dwarfs, Q neutron stars and black holes, other) with the"
                    " count and its luminosity classes, letters or codes")
-    p.add_argument("--table", action="store_true",
-                   help="read <base>.txt as a cluster generator's table, as orblenz --table does: # comment"
-                   " lines, columns separated by any run of blanks and tabs; a list whose first line begins"
-                   " with # is read so without it")
+    p.add_argument("--table", action="store_true", help=argparse.SUPPRESS)   # refused below
     a = p.parse_args(argv)
+    if a.table:
+        print("orblenz-plot: --table: the plot reads no list or table; convert with orblenz --members --table"
+              " and plot the catalogue", file=sys.stderr)
+        return 2
     out = a.out or a.base + ".png"
     if os.path.splitext(out)[1].lower() not in FORMATS:
         p.error("the figure's file name must end in .png, .pdf or .svg: %s" % out)
@@ -672,10 +648,8 @@ def main(argv):
     if a.summary:
         print("\n".join(summary_lines(kinds[4])))
         return 0
-    listname = a.base + ".txt"
-    hr = None
-    if os.path.exists(listname):
-        hr = read_list(listname, *cat[:3], table=a.table or begins_as_table(listname))
+    hr = members(a.base, cat)
+    cat[6] = None   # the entries' texts, matched: no longer needed
     try:
         draw(a.base, out, cat, kinds, hr)
     except OSError as e:
