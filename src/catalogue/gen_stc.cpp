@@ -227,6 +227,16 @@ inline char* put_kelvin(char* p, float t) {
     return p + std::snprintf(p, 48, "%.0f", k);  // a float has at most 39 digits
 }
 
+// " {RA <ra> Dec <dec> Distance <dist>": where an entry or the barycenter is.
+inline char* put_place(char* p, double ra, double dec, double dist) {
+    p = PUT_LIT(p, " {RA ");
+    p = put_coord(p, ra);
+    p = PUT_LIT(p, " Dec ");
+    p = put_coord(p, dec);
+    p = PUT_LIT(p, " Distance ");
+    return put_coord(p, dist);
+}
+
 // The barycenter line of the cluster named `nm`, at the centre (x, y, z,
 // light-years from the observer).
 int put_barycenter(char* out, const char* nm, double x, double y, double z) {
@@ -237,12 +247,8 @@ int put_barycenter(char* out, const char* nm, double x, double y, double z) {
     char* p = out;
     p = PUT_LIT(p, "Barycenter \"");
     p = put(p, nm, std::strlen(nm));
-    p = PUT_LIT(p, "\" {RA ");
-    p = put_coord(p, ra);
-    p = PUT_LIT(p, " Dec ");
-    p = put_coord(p, dec);
-    p = PUT_LIT(p, " Distance ");
-    p = put_coord(p, dist);
+    *p++ = '"';
+    p = put_place(p, ra, dec, dist);
     p = PUT_LIT(p, " }\n");
     return static_cast<int>(p - out);
 }
@@ -267,12 +273,8 @@ int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
         for (std::int64_t v = num; v > 0; v /= 10) t[k++] = static_cast<char>('0' + v % 10);
         while (k > 0) *p++ = t[--k];
     }
-    p = PUT_LIT(p, "\" {RA ");
-    p = put_coord(p, ra);
-    p = PUT_LIT(p, " Dec ");
-    p = put_coord(p, dec);
-    p = PUT_LIT(p, " Distance ");
-    p = put_coord(p, dist);
+    *p++ = '"';
+    p = put_place(p, ra, dec, dist);
     p = PUT_LIT(p, " SpectralType \"");
     std::memcpy(p, code, 5);
     p += n;

@@ -356,34 +356,31 @@ char* put_shortest(bool neg, std::uint64_t m, int e10, double exact_below, char*
 
 }  // namespace
 
-// A value with a decimal of at most 15 significant digits (6 for a float)
-// that reads back as itself has that decimal as its only shortest text: no
-// other decimal of so few digits reads as the same value. It is found by
-// exact integer arithmetic and read back by one correctly rounded
-// operation; any other value goes to the library.
-char* wr_shortest(double v, char* out) {
-    const double a = std::fabs(v);
+namespace {
+
+// A value with a decimal of at most Digits significant digits (15 for a
+// double, 6 for a float) that reads back as itself has that decimal as its
+// only shortest text: no other decimal of so few digits reads as the same
+// value. It is found by exact integer arithmetic and read back by one
+// correctly rounded operation of the value's own type (m and 10^|e10|
+// exact in it); any other value goes to the library.
+template <typename T, int Digits, int MaxExp, typename P10>
+char* shortest(T v, const P10& p10, double exact_below, char* out) {
+    const T a = std::fabs(v);
     std::uint64_t m;
     int e10;
-    if (std::isfinite(v) && v != 0 && round_digits(a, 15, m, e10) && e10 >= -22 && e10 <= 22) {
-        const double x = static_cast<double>(m);
-        if ((e10 >= 0 ? x * exact_p10[e10] : x / exact_p10[-e10]) == a)
-            if (char* end = put_shortest(v < 0, m, e10, 9007199254740992.0, out)) return end;
+    if (std::isfinite(v) && v != 0 && round_digits(a, Digits, m, e10) && e10 >= -MaxExp && e10 <= MaxExp) {
+        const T x = static_cast<T>(m);
+        if ((e10 >= 0 ? x * p10[e10] : x / p10[-e10]) == a)
+            if (char* end = put_shortest(v < 0, m, e10, exact_below, out)) return end;
     }
     return std::to_chars(out, out + 32, v).ptr;
 }
 
-char* wr_shortest(float v, char* out) {
-    const float a = std::fabs(v);
-    std::uint64_t m;
-    int e10;
-    if (std::isfinite(v) && v != 0 && round_digits(a, 6, m, e10) && e10 >= -10 && e10 <= 10) {
-        const float x = static_cast<float>(m);
-        if ((e10 >= 0 ? x * exact_p10f[e10] : x / exact_p10f[-e10]) == a)
-            if (char* end = put_shortest(v < 0, m, e10, 16777216.0, out)) return end;
-    }
-    return std::to_chars(out, out + 32, v).ptr;
-}
+}  // namespace
+
+char* wr_shortest(double v, char* out) { return shortest<double, 15, 22>(v, exact_p10, 9007199254740992.0, out); }
+char* wr_shortest(float v, char* out) { return shortest<float, 6, 10>(v, exact_p10f, 16777216.0, out); }
 
 void wr_i6_6(std::int32_t v, char* out) {
     if (v < 0 || v > 999999) {
