@@ -258,33 +258,38 @@ constexpr Inverses make_inverses() {
 }
 constexpr Inverses inv5_pow = make_inverses();
 
-// The powers of ten exact doubles, each also with the minus sign:
-// signed_p10[2 k + 1] = -10^k. Dividing or multiplying by it gives the
-// value its sign at once (rounding to nearest is the same either side of
-// zero, and a zero gets the sign of the power).
+// The powers of ten that are exact doubles, each also with the minus sign,
+// by the index 2 (k + 22) + neg for 10^|k| (k from -22 to 22): dividing by
+// the power for k > 0, multiplying for k <= 0 (an index up to 45), gives
+// the value m / 10^k its sign at once. Rounding to nearest is the same on
+// either side of zero, and a zero gets the sign of the power.
 struct SignedPowers {
-    double v[46];
+    double v[90];
 };
 constexpr SignedPowers make_signed_powers() {
     SignedPowers t{};
-    for (int k = 0; k <= 22; ++k) {
-        t.v[2 * k] = exact_p10[k];
-        t.v[2 * k + 1] = -exact_p10[k];
+    for (int k = -22; k <= 22; ++k) {
+        t.v[2 * (k + 22)] = exact_p10[k < 0 ? -k : k];
+        t.v[2 * (k + 22) + 1] = -exact_p10[k < 0 ? -k : k];
     }
     return t;
 }
 constexpr SignedPowers signed_p10 = make_signed_powers();
+constexpr int no_sign_index = 2 * 22;  // the index of 10^0 without the sign
 
-// The value m / 10^k, or m x 10^-k, with the sign neg, where m and 10^|k|
-// are exact doubles: one correctly rounded operation. With large, m may be
-// beyond 2^53: by quotient_p10 then, for k > 0; false where neither way
-// reaches the value.
-template <bool large>
-__attribute__((always_inline)) inline bool signed_value(std::uint64_t m, int k, bool neg, double& v) {
-    if (!large || m <= std::uint64_t{1} << 53) {
-        // The sign with the power: positions are as often negative as not.
-        const double x = static_cast<double>(static_cast<std::int64_t>(m));
-        v = k <= 0 ? x * signed_p10.v[2 * -k + neg] : x / signed_p10.v[2 * k + neg];
+// m / 10^k with the sign by its index i = 2 (k + 22) + neg (0 <= i < 90),
+// m and 10^|k| exact doubles: one correctly rounded operation.
+inline double signed_quotient(std::uint64_t m, unsigned i) {
+    const double x = static_cast<double>(static_cast<std::int64_t>(m));
+    return i <= no_sign_index + 1 ? x * signed_p10.v[i] : x / signed_p10.v[i];
+}
+
+// The value m / 10^k (0 <= k <= 22) with the sign neg: one correctly
+// rounded operation while m is an exact double, else by quotient_p10 for
+// k > 0; false where neither way reaches the value.
+inline bool signed_value(std::uint64_t m, int k, bool neg, double& v) {
+    if (m <= std::uint64_t{1} << 53) {
+        v = signed_quotient(m, static_cast<unsigned>(2 * k + no_sign_index + neg));
         return true;
     }
     double x;
@@ -324,7 +329,15 @@ __attribute__((always_inline)) inline bool scan_short(const char* p, int len, in
     const std::size_t zeros = 15 - me + has_point;
     // One point at most, a digit.
     if ((mdot & (mdot - 1)) != 0 || (dig & mant) == 0 || zeros > 15) return false;
-    int k = has_point ? static_cast<int>(me - dp - 1) : d;  // the value is m / 10^k
+    // The mantissa's digits, everything else zero, those before the point
+    // one place on.
+    __m128i z = _mm_and_si128(_mm_and_si128(t, is_digit), first_bytes(me));
+    const __m128i before = first_bytes(dp);
+    z = _mm_or_si128(_mm_andnot_si128(before, z), _mm_slli_si128(_mm_and_si128(z, before), 1));
+    const std::uint64_t m = (digits16(z) >> zeros) * inv5_pow.v[zeros];
+    // The value is m / 10^k; i, the index of its signed power.
+    const int k = has_point ? static_cast<int>(me - dp - 1) : d;
+    unsigned i = static_cast<unsigned>(2 * k + no_sign_index) + (c0 == '-');
     if (me != static_cast<unsigned>(len)) {
         // The exponent: a letter, an optional sign, one or two digits up to
         // the end.
@@ -339,19 +352,13 @@ __attribute__((always_inline)) inline bool scan_short(const char* p, int len, in
         std::memcpy(&x, p + len - 2, sizeof x);
         const std::uint16_t keep = n3 == 2 ? 0xFFFF : 0xFF00;
         x = static_cast<std::uint16_t>((x & keep) - (0x3030 & keep));
-        const int e = (x & 0xFF) * 10 + (x >> 8);
-        k = c1 == '-' ? k + e : k - e;
-        if (k < -22 || k > 22) return false;
+        const unsigned e2 = 2 * ((x & 0xFFu) * 10 + (x >> 8));
+        i = c1 == '-' ? i + e2 : i - e2;
+        if (i >= 90) return false;  // 10^|k| beyond the exact powers
     } else if (static_cast<unsigned>(d) > 22) {
         return false;
     }
-    // The mantissa's digits, everything else zero, those before the point
-    // one place on.
-    __m128i z = _mm_and_si128(_mm_and_si128(t, is_digit), first_bytes(me));
-    const __m128i before = first_bytes(dp);
-    z = _mm_or_si128(_mm_andnot_si128(before, z), _mm_slli_si128(_mm_and_si128(z, before), 1));
-    const std::uint64_t m = (digits16(z) >> zeros) * inv5_pow.v[zeros];
-    signed_value<false>(m, k, c0 == '-', v);
+    v = signed_quotient(m, i);
     if (point) *point = has_point;
     return true;
 }
@@ -387,7 +394,7 @@ inline bool scan_long(const char* p, int len, double& v) {
     const __m128i za = _mm_and_si128(_mm_and_si128(ta, da), first_bytes(static_cast<std::size_t>(dp)));
     const __m128i zb = _mm_andnot_si128(first_bytes(static_cast<std::size_t>(dp + 1 - o)), _mm_and_si128(tb, db));
     const std::uint64_t m = digits16(za) * pow10_u64[o - 1] + digits16(zb);
-    return signed_value<true>(m, len - 1 - dp, c0 == '-', v);
+    return signed_value(m, len - 1 - dp, c0 == '-', v);
 }
 
 // The common shapes of a number written by a program, of len characters
