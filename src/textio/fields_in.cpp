@@ -300,7 +300,7 @@ inline bool signed_value(std::uint64_t m, int k, bool neg, double& v) {
 
 // The common shape of a number written by a program, of 1 to 16 characters
 // at p with 16 readable there: an optional sign, digits with at most one
-// point, an optional exponent of a letter, an optional sign and one or two
+// point, an optional exponent of a letter, an optional sign and one to four
 // digits. Its characters are sorted by bit masks, with one branch, on
 // whether there is an exponent (the same from star to star in a column).
 // The mantissa's digits are taken in place in the 16-byte register:
@@ -339,21 +339,33 @@ __attribute__((always_inline)) inline bool scan_short(const char* p, int len, in
     const int k = has_point ? static_cast<int>(me - dp - 1) : d;
     unsigned i = static_cast<unsigned>(2 * k + no_sign_index) + (c0 == '-');
     if (me != static_cast<unsigned>(len)) {
-        // The exponent: a letter, an optional sign, one or two digits up to
+        // The exponent: a letter, an optional sign, one to four digits up to
         // the end.
         const char letter = static_cast<char>(p[me] | 0x20);
         const char c1 = p[(me + 1) & 15];
         const std::size_t es = me + 1 + ((c1 == '-') | (c1 == '+'));
         const std::size_t n3 = static_cast<unsigned>(len) - es;
         const unsigned live = (1u << len) - 1;
-        if (((letter != 'e') & (letter != 'd')) | (n3 - 1 > 1) | ((live & ~dig) >> es != 0)) return false;
-        // The last two characters less '0', of them only the n3 digits.
-        std::uint16_t x;
-        std::memcpy(&x, p + len - 2, sizeof x);
-        const std::uint16_t keep = n3 == 2 ? 0xFFFF : 0xFF00;
-        x = static_cast<std::uint16_t>((x & keep) - (0x3030 & keep));
-        const unsigned e2 = 2 * ((x & 0xFFu) * 10 + (x >> 8));
-        i = c1 == '-' ? i + e2 : i - e2;
+        if (((letter != 'e') & (letter != 'd')) | (n3 - 1 > 3) | ((live & ~dig) >> es != 0)) return false;
+        unsigned e;
+        if (n3 <= 2) {
+            // The last two characters less '0', of them only the n3 digits.
+            std::uint16_t x;
+            std::memcpy(&x, p + len - 2, sizeof x);
+            const std::uint16_t keep = n3 == 2 ? 0xFFFF : 0xFF00;
+            x = static_cast<std::uint16_t>((x & keep) - (0x3030 & keep));
+            e = (x & 0xFFu) * 10 + (x >> 8);
+        } else {
+            // Three or four digits ("e+005"): the last four characters, as
+            // two pairs.
+            std::uint32_t x;
+            std::memcpy(&x, p + len - 4, sizeof x);
+            const std::uint32_t keep = n3 == 4 ? ~0u : 0xFFFFFF00u;
+            x = (x & keep) - (0x30303030u & keep);
+            x = (x * 10 + (x >> 8)) & 0x00FF00FFu;
+            e = (x & 0xFF) * 100 + (x >> 16);
+        }
+        i = c1 == '-' ? i + 2 * e : i - 2 * e;
         if (i >= 90) return false;  // 10^|k| beyond the exact powers
     } else if (static_cast<unsigned>(d) > 22) {
         return false;
