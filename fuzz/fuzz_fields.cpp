@@ -6,8 +6,8 @@
 // crash, and its decision (accepted or refused) and the value it gives must
 // agree with the plain decoding below, written straight from the rules of
 // the forms; the real reads in place (rd_d_text, rd_f_text, as the run reads
-// its columns) must agree with the reads of the field text. A disagreement
-// prints the field and traps.
+// its columns, and rd_shape, as the check reads them) must agree with the
+// reads of the field text. A disagreement prints the field and traps.
 //
 // The reference decoder works on the field with its blanks removed (blanks
 // are ignored wherever they stand), cut at the first comma (a comma ends the
@@ -194,6 +194,11 @@ void check_d(const char* form, const char* f, int d) {
         bool tok = rd_d_text(f + from, ip.first + ip.len - from, W, d, t);
         if (tok != lok || (tok && !same_double(t, lib)) || (!tok && !same_double(t, sentinel_d)))
             disagree(form, f, tok, lok, "rd_d_text against rd_d");
+        RealShape shape{};  // the check's read
+        t = sentinel_d;
+        tok = rd_shape(f + from, ip.first + ip.len - from, W, d, t, shape);
+        if (tok != lok || (tok && !same_double(t, lib)) || (!tok && !same_double(t, sentinel_d)))
+            disagree(form, f, tok, lok, "rd_shape against rd_d");
     }
     if (!lok) {
         if (!same_double(lib, sentinel_d)) disagree(form, f, lok, rok, "refusal changed the value");

@@ -168,6 +168,25 @@ TEST(Exact, RealFieldReading) {
         ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
         ASSERT_TRUE(rd_f_text(place, static_cast<int>(s.size()), 20, 10, gotf)) << s;
         ASSERT_EQ(gotf, wantf) << s;
+        RealShape shape{};  // the check's read: the same value
+        ASSERT_TRUE(rd_shape(place, static_cast<int>(s.size()), 20, 15, got, shape)) << s;
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s;
+    }
+    // Halfway between two doubles (exact in long double), written with as
+    // many decimals as 20 characters hold: exact ties, and texts a last
+    // digit off them on either side.
+    for (long i = 0; i < n; ++i) {
+        const double x = std::ldexp(static_cast<double>(rng() >> 11 | 1ULL << 52), static_cast<int>(rng() % 70) - 62);
+        const long double mid = (static_cast<long double>(x) + std::nextafter(x, HUGE_VAL)) / 2;
+        const char* sign = rng() & 1 ? "-" : "";
+        int len = 19 - std::snprintf(text, sizeof text, "%s%.0Lf", sign, mid);
+        len = std::snprintf(text, sizeof text, "%s%#.*Lf", sign, len < 0 ? 0 : len, mid);
+        const double want = std::strtod(text, nullptr);
+        double got;
+        RealShape shape{};
+        if (len > 20) continue;
+        ASSERT_TRUE(rd_d_text(text, len, 20, 15, got) && std::memcmp(&got, &want, sizeof got) == 0) << text;
+        ASSERT_TRUE(rd_shape(text, len, 20, 15, got, shape) && std::memcmp(&got, &want, sizeof got) == 0) << text;
     }
 }
 
