@@ -22,7 +22,7 @@
 # drifts weighs on both alike. Each conversion, like the floor, writes over
 # a copy of an old catalogue of the same size (its emptying costs the file
 # system some milliseconds per million entries); the copy is made before the
-# run, untimed. Every conversion is checked (exit status 0, nothing on
+# run and written to the disk, untimed. Every conversion is checked (exit status 0, nothing on
 # standard error, a report that counts every star), and so is the check
 # (exit status 0 or 1: the varied list has findings). Times come from
 # tools/run_timed (fork to the end of the wait).
@@ -88,6 +88,9 @@ timed() {
     shift 2
     rm -f "$base.tsv"
     [[ $kind == check ]] || cp "$base.old" "$base.stc"
+    # Nothing of an earlier run or of the copy is still on its way to the
+    # disk when a run starts: each pays for its own writing alone.
+    sync
     set +e
     case $kind in
         floor) "$timer" run.stats sh -c "cat '$base.txt' >/dev/null; cat '$base.old' >'$base.stc'" >run.out 2>run.err ;;
