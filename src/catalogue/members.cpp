@@ -41,8 +41,14 @@ inline char* put_int(char* p, std::int64_t v) {
 }
 
 
-// The text of an entry line from `p` up to the next blank.
-inline const char* word_end(const char* p) { return static_cast<const char*>(std::memchr(p, ' ', 64)); }
+// The end of a text of the entry line that starts at p: the next blank.
+inline const char* word_end(const char* p) {
+    while (*p != ' ') ++p;
+    return p;
+}
+// The end of a coordinate at p: 23 characters, 24 with an exponent of
+// three digits.
+inline const char* coord_end(const char* p) { return p + (p[23] == ' ' ? 23 : 24); }
 
 // An entry's own texts, tab-separated, without the padding: name, then
 // (at `tail`) RA, Dec, Distance, AbsMag and, when it has one, Temperature.
@@ -56,11 +62,13 @@ char* put_entry_texts(char* p, const LastEntry& e, char*& tail, bool with_temper
     q = end + 6;  // after `" {RA `
     for (std::size_t skip : {sizeof " Dec " - 1, sizeof " Distance " - 1, std::size_t{0}}) {
         *t++ = '\t';
-        end = word_end(q);
+        end = coord_end(q);
         t = put(t, q, static_cast<std::size_t>(end - q));
         q = end + skip;
     }
-    q = static_cast<const char*>(std::memchr(q + sizeof " SpectralType \"" - 1, '"', 16)) + sizeof "\" AbsMag " - 1;
+    q += sizeof " SpectralType \"" - 1;
+    while (*q != '"') ++q;
+    q += sizeof "\" AbsMag " - 1;
     while (*q == ' ') ++q;
     *t++ = '\t';
     end = word_end(q);
