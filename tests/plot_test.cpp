@@ -9,8 +9,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -28,6 +28,22 @@ const std::string BARYCENTER = "Barycenter \"M67\" {RA 0.13282500000000000E+03 D
                                "Distance 0.27000000000000000E+04 }\n";
 bool have_matplotlib() { return std::system("/usr/bin/python3 -c 'import matplotlib, numpy' 2>/dev/null") == 0; }
 
+// Standard error without the line a run slower than 2 s ends with:
+// "orblenz-plot: <n> entries drawn in <s.s> s".
+std::string without_timing(const std::string& err) {
+    const std::string head = "orblenz-plot: ", mid = " entries drawn in ";
+    std::size_t at = err.rfind(head);
+    if (at == std::string::npos || (at > 0 && err[at - 1] != '\n')) return err;
+    std::size_t p = at + head.size(), q = p;
+    auto digits = [&] { std::size_t b = q; while (q < err.size() && std::isdigit(static_cast<unsigned char>(err[q]))) ++q; return q > b; };
+    if (!digits() || err.compare(q, mid.size(), mid) != 0) return err;
+    q += mid.size();
+    if (!digits() || err.compare(q, 1, ".") != 0) return err;
+    ++q;
+    if (!digits() || err.compare(q, std::string::npos, " s\n") != 0) return err;
+    return err.substr(0, at);
+}
+
 }  // namespace
 
 TEST(Plot, SampleFigureAndCounts) {
@@ -37,10 +53,9 @@ TEST(Plot, SampleFigureAndCounts) {
     ASSERT_EQ(run_orblenz(dir, {"--members", "m67", "M67_", "132.825", "11.8", "2700"}).status, 0);
 
     // Four panels, the dark stars marked: nothing on standard error but the line of a run slower than 2 s.
-    const std::regex quiet("(orblenz-plot: [0-9]+ entries drawn in [0-9]+\\.[0-9] s\n)?");
     RunResult r = run_plot(dir, "m67 -o m67.svg");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(std::regex_match(r.err, quiet)) << r.err;
+    EXPECT_EQ(without_timing(r.err), "");
     std::string svg = read_file(dir + "/m67.svg");
     EXPECT_NE(svg.find("id=\"axes_4\""), std::string::npos);
     EXPECT_EQ(svg.find("id=\"axes_5\""), std::string::npos);
@@ -105,13 +120,15 @@ TEST(Plot, MemberTableOnlyWhenItBelongs) {
     const std::string out = ": the temperature-luminosity panel is left out; convert with orblenz --members ",
                       other = "orblenz-plot: trio.tsv does not belong to trio.stc (its entries are another "
                               "conversion's)" + out + "again\n";
-    // The trio's member table edited (a pattern and what replaces it), or the plot run with --table.
+    // The trio's member table edited (a text and what replaces it; with no
+    // replacement, the line that begins with the text goes), or the plot run
+    // with --table.
     const struct { const char *what, *args, *from, *to; int status; std::string err; } rows[] = {
         {"as written (the catalogue's AbsMag padded)", "trio", "", "", 0, ""},
-        {"the dark star's line gone", "trio", "4\t\tdead.*\n", "", 0, ""},
+        {"the dark star's line gone", "trio", "4\t\tdead", "", 0, ""},
         {"another name", "trio", "T_000002", "T_000009", 0, other},
-        {"the same RA in other digits", "trio", "0\\.13281348155706820E\\+03", "132.81348155706820", 0, other},
-        {"an entry's line gone", "trio", "3\tT_000003.*\n", "", 0, other},
+        {"the same RA in other digits", "trio", "0.13281348155706820E+03", "132.81348155706820", 0, other},
+        {"an entry's line gone", "trio", "3\tT_000003", "", 0, other},
         {"no table", "trio", "", "-", 0, "orblenz-plot: no trio.tsv" + out + "to draw it\n"},
         {"--table", "trio --table", "", "", 2, "orblenz-plot: --table: the plot reads no list or table; "
          "convert with orblenz --members --table and plot the catalogue\n"},
@@ -121,12 +138,18 @@ TEST(Plot, MemberTableOnlyWhenItBelongs) {
         write_file(dir + "/trio.txt", read_file(ORBLENZ_SOURCE_DIR "/examples/trio.txt"));
         ASSERT_EQ(run_orblenz(dir, {"--members", "trio", "T_", "132.825", "11.8", "2700"}).status, 0);
         std::string tsv = dir + "/trio.tsv";
-        if (*row.from) write_file(tsv, std::regex_replace(read_file(tsv), std::regex(row.from), row.to));
+        if (*row.from) {
+            std::string text = read_file(tsv);
+            const std::size_t at = text.find(row.from);
+            ASSERT_NE(at, std::string::npos) << row.what;
+            if (*row.to) text.replace(at, std::strlen(row.from), row.to);
+            else text.erase(at, text.find('\n', at) + 1 - at);
+            write_file(tsv, text);
+        }
         if (std::string(row.to) == "-") std::remove(tsv.c_str());
         RunResult r = run_plot(dir, row.args);
         EXPECT_EQ(r.status, row.status) << row.what;
-        EXPECT_EQ(std::regex_replace(r.err, std::regex("orblenz-plot: [0-9]+ entries drawn in [0-9.]+ s\n"), ""),
-                  row.err) << row.what;
+        EXPECT_EQ(without_timing(r.err), row.err) << row.what;
     }
 }
 
