@@ -434,11 +434,7 @@ int check_list(const char* base, bool table, bool faithful_) {
             if (table_skips(cut)) continue;
         } else {
             split_line(p, len, cut);
-            if (lineno == 1) {
-                int i = 0;
-                while (i < nl && (p[i] == ' ' || p[i] == '\t')) ++i;
-                first_line_comment = i < nl && p[i] == '#';
-            }
+            if (lineno == 1) first_line_comment = begins_with_hash(p, len);
         }
         // What is left of a list cut off while it was written: no star,
         // and the end of a conversion.

@@ -158,13 +158,17 @@ void read_star(StarRec& r) {
     const std::uint32_t backlog = ho_backlog();
     r.classified = backlog > ho_capacity() / 16;
     r.pos_read = backlog > ho_capacity() / 8;
-    static constexpr int text_col[NTEXTS] = {13, 16, 19, 12, 2, 3, 4};
-    if (!r.classified) {
-        for (int k = 0; k < NTEXTS; ++k) {
+    // The columns from the text `from` on, left to the writing half.
+    auto leave_texts = [&r](int from) {
+        static constexpr int text_col[NTEXTS] = {13, 16, 19, 12, 2, 3, 4};
+        for (int k = from; k < NTEXTS; ++k) {
             FieldSpan s = column(cut, text_col[k]);
             std::memcpy(r.f.text[k], s.p, FIELD_LEN);
             r.len[k] = static_cast<std::int8_t>(s.len);
         }
+    };
+    if (!r.classified) {
+        leave_texts(T_LUM);
         r.kind = REC_STAR;
         return;
     }
@@ -182,11 +186,7 @@ void read_star(StarRec& r) {
         r.fmt = "(d20.15)";
         if (!read_d(2, r.f.pos.xyz[0]) || !read_d(3, r.f.pos.xyz[1]) || !read_d(4, r.f.pos.xyz[2])) return;
     } else {
-        for (int k = T_C12; k < NTEXTS; ++k) {
-            FieldSpan s = column(cut, text_col[k]);
-            std::memcpy(r.f.text[k], s.p, FIELD_LEN);
-            r.len[k] = static_cast<std::int8_t>(s.len);
-        }
+        leave_texts(T_C12);
     }
     r.kind = REC_STAR;
 }
@@ -196,12 +196,6 @@ void read_star(StarRec& r) {
 // --table: any fatal report is then followed by a line that says so.
 char table_hint[NAME_LEN + 128];
 
-void note_first_line(const char* p, int len) {
-    const int n = len < LINE_LEN ? len : LINE_LEN;
-    int i = 0;
-    while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
-    if (i < n && p[i] == '#') io_fatal_hint(table_hint);
-}
 
 enum Step { STEP_STAR, STEP_WOULD_BLOCK, STEP_DONE };
 
@@ -219,7 +213,7 @@ Step read_step(bool may_block) {
     for (;;) {
         got = lr_take(text, len, err, may_block);
         if (got == LR_LINE) {
-            if (++rs.lines == 1 && !table_layout) note_first_line(text, len);
+            if (++rs.lines == 1 && !table_layout && begins_with_hash(text, len)) io_fatal_hint(table_hint);
             // The line is cut in place, without copying: where fixtab would
             // put its tabs, or at the runs of separators of a table, whose
             // blank and comment lines hold no star.

@@ -59,6 +59,16 @@ struct alignas(64) LineCut {
 };
 void split_line(const char* p, int n, LineCut& cut);
 void split_table(const char* p, int n, LineCut& cut);
+// Whether a line (n characters at p, only its first LINE_LEN counting)
+// begins with "#" once its blanks and tabs are passed over: a comment of a
+// table, and, as a list's first line, the sign of a cluster generator's
+// table read without --table.
+inline bool begins_with_hash(const char* p, int n) {
+    if (n > LINE_LEN) n = LINE_LEN;
+    int i = 0;
+    while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
+    return i < n && p[i] == '#';
+}
 // A line of a table that holds no star: blank, or a comment (its first
 // character that is not a separator is "#").
 inline bool table_skips(const LineCut& cut) { return cut.ncols == 0 || cut.p[cut.starts[1]] == '#'; }
