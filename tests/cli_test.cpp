@@ -21,8 +21,8 @@ TEST(CommandLine, Conventions) {
         std::string out_starts, err;
         int status;
     } cases[] = {
-        {{"--help"}, "Usage: orblenz [--table] [--faithful] [--members] [--centre NAME]\n", "", 0},
-        {{"-h", "c"}, "Usage: orblenz [--table] [--faithful] [--members] [--centre NAME]\n", "", 0},
+        {{"--help"}, "Usage: orblenz [--table] [--faithful] [--members] [--binaries] [--centre NAME]\n", "", 0},
+        {{"-h", "c"}, "Usage: orblenz [--table] [--faithful] [--members] [--binaries] [--centre NAME]\n", "", 0},
         {{"--version"}, std::string("orblenz ") + ORBLENZ_VERSION + "\n", "", 0},
         {{"--bogus", "c", "T_", "1", "2", "3"}, "",
          "orblenz: unknown option '--bogus' (orblenz --help lists the options)\n", 2},

@@ -8,12 +8,15 @@
 // three placement texts. `cat_close` cuts the catalogue
 // after its last complete entry. With --members the member table
 // <base>.tsv (unit 7) tells which star of the list became which entry.
+// With --binaries a bound pair of stars is written as a barycenter line and
+// entries that orbit it (`cat_pair`, `gen_stc_pair`).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
 
+#include "orbit.h"
 #include "textio.h"
 
 void sph2cart(const double& ra, const double& dec, const double& dist, double& x, double& y, double& z);
@@ -42,12 +45,46 @@ void cat_begin(const char* base);
 // Close the catalogue (normal end of the run).
 void cat_close();
 
+// ---------------------------------------------------------------- binaries
+//
+// --binaries: two consecutive stars that the pair rule (orb_bound) binds.
+// `cat_pair` takes the pair, with each star's code and magnitude (what its
+// entry would be without --binaries) and their relative state; the two
+// calls of `gen_stc_pair` that follow, the first star's and then the
+// second's (a dark one too), write them. A pair of which a star has an
+// entry is written as the line
+//   Barycenter "<prefix>B<n>" {RA .. Dec .. Distance .. }
+// at the pair's centre of mass, n counting the barycenters written, just
+// before its first entry; and each star with an entry as
+//   Star "<name>" {OrbitBarycenter "<prefix>B<n>" SpectralType ".." AbsMag .. [Temperature .. ]EllipticalOrbit {..} }
+// on its own ellipse about the barycenter, which puts it at its listed place
+// on JD 2451545.0. A pair whose barycenter has no finite place is written
+// as two single stars; one without an entry writes nothing. The arguments
+// after `rel` are those of gen_stc; the stars' numbers, names and texts are
+// those they have without --binaries.
+void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const OrbBody& b2, const char* code2,
+              const float& absmag2, const OrbRelative& rel, const char* ratext, const char* dectext,
+              const char* disttext, const char* base, const char* prefix);
+void gen_stc_pair(const float* temp);
+// The orbiting entry of one star of a pair whose barycenter is named
+// bary (nb characters) and whose relative orbit is el; the star is the
+// first of the pair (its ArgOfPericenter the second's plus 180 degrees)
+// when `first`, and m1, m2 are the two masses. For tests.
+int stc_orbit_entry(char* out, const char* prefix, int lenc, std::int64_t num, const char* bary, int nb,
+                    const OrbElements& el, double m1, double m2, bool first, const char* code, int n,
+                    float absmag, const float* temp);
+
 // The entry line of the current star (num 0 when it has none): written by
 // gen_stc, forgotten by members_room before the next star; valid until then.
+// A star of a drawn pair also has its barycenter's name and, when it has an
+// entry, its own place ("<ra> Dec <dec> Distance <dist>"), which its entry
+// does not carry.
 struct LastEntry {
     const char* line;
     int len;
     std::int64_t num;
+    const char* bary = nullptr;   // NUL-terminated; nullptr for a single star
+    const char* place = nullptr;  // nullptr for a single star
 };
 LastEntry& cat_last_entry();
 
@@ -60,13 +97,15 @@ LastEntry& cat_last_entry();
 // that reads back as the same single-precision value), the position as
 // read (columns 2 to 4, parsecs, the shortest text of the same double), the
 // entry's RA, Dec, Distance and AbsMag texts without padding (empty for
-// none), and with --faithful its Temperature. It is a second output of the
+// none), with --faithful its Temperature, and with --binaries the name of
+// its pair's barycenter (empty for a single star); a star of a pair shows
+// the RA, Dec and Distance its entry would have without --binaries. It is a second output of the
 // run under the catalogue's rules (opened, locked, emptied and cut alike),
 // written in star order, and at every stop it ends at the same star as the
 // catalogue.
 enum : int { UNIT_MEMBERS = 7 };
 // Open it and put its header, once the run has opened its list.
-void members_begin(const char* base, bool with_temperature);
+void members_begin(const char* base, bool with_temperature, bool with_barycenter = false);
 // Make room for one more star in the catalogue and in the member table:
 // before the star's gen_stc.
 void members_room();
@@ -79,7 +118,7 @@ struct Member {
     float mass, lum, mv, temp;
     double x, y, z;
 };
-void members_star(const Member& m, bool with_temperature);
+void members_star(const Member& m, bool with_temperature, bool with_barycenter = false);
 
 // ---------------------------------------------------------------- output files
 //
@@ -108,8 +147,10 @@ struct OutFile {
     off_t on_disk = 0;       // bytes written to it
     volatile off_t good = 0; // end of the last complete line on disk
 };
-// Room an entry line needs in the catalogue's buffer, prefix and barycenter line included.
-enum : std::size_t { entry_room = 512 };
+// Room an entry line needs in the catalogue's buffer, prefix and barycenter
+// lines included (an orbiting entry with its pair's barycenter line has
+// fewer than 900 characters).
+enum : std::size_t { entry_room = 1024 };
 // Open f.name; a failure is the fatal "open" report for f.unit.
 void of_open(OutFile& f, UnitCloser closer);
 // Write buf[done, blen) out; false with errno set on failure. The batch

@@ -29,6 +29,20 @@
 // signal) the buffer is written and the file is cut after the last complete
 // entry on disk, so it holds exactly this run's entries.
 //
+// With --binaries the two stars of a bound pair orbit their centre of mass:
+// the pair's barycenter line comes just before its first entry, and each of
+// its stars that has an entry names that barycenter and carries its own
+// ellipse about it instead of a place:
+//
+//  Barycenter "<prefix>B<n>" {RA <ra> Dec <dec> Distance <dist> }
+//  Star "<prefix><number>" {OrbitBarycenter "<prefix>B<n>" SpectralType "<code>" AbsMag <mag> [Temperature <t> ]EllipticalOrbit {Period <p> SemiMajorAxis <a> Eccentricity <e> Inclination <i> AscendingNode <node> ArgOfPericenter <w> MeanAnomaly <m> Epoch 2451545 } }
+//
+// The planetarium keeps a star's place in single-precision light-years,
+// about 20 au of play at the distance of a cluster, too coarse for most
+// binaries; an orbit about a barycenter it computes in double precision.
+// The element numbers are the shortest texts that read back as the same
+// double.
+//
 // Once the run has opened its list (cat_begin), no entry of an earlier run
 // survives it, however it ends: a run that writes no entry cuts an existing
 // regular catalogue that it may write and lock to length 0 (and says so,
@@ -64,7 +78,26 @@ double x0, y0, z0;    // cluster centre, light-years, observer at the origin
 std::int64_t ns = 0;  // entries so far; the last entry's number
 int lenc = 1;         // significant length of the star-name prefix
 const char* centre_name = nullptr;  // the barycenter's name, nullptr for none
+const char* pfx = nullptr;          // the star-name prefix (a field text), fixed on the first call
 LastEntry last;                     // the entry line of the last call that wrote one
+
+// --binaries: the pair whose two stars the next calls of gen_stc_pair write.
+struct Pair {
+    int next = 0;              // 0: the first star is due, 1: the second
+    bool drawn = false;        // written as a binary: barycenter line and orbits
+    bool bary_written = false; // its barycenter line is in the catalogue
+    bool has[2] = {};          // the star has an entry
+    double ra[2], dec[2], dist[2];  // each star's own place
+    double bra, bdec, bdist;        // the barycenter's place
+    double m1, m2;
+    OrbElements el;
+    char code[2][6];
+    float absmag[2];
+    char name[FIELD_LEN + 24];  // the barycenter's name, NUL-terminated
+    int name_len;
+} pr;
+std::int64_t nb = 0;    // barycenters so far
+char place_text[128];   // a star of a pair's own place, as its entry would have it
 
 // The catalogue, unit 4, through one large buffer.
 char buf[1 << 20];
@@ -253,15 +286,9 @@ int put_barycenter(char* out, const char* nm, double x, double y, double z) {
     return static_cast<int>(p - out);
 }
 
-// The entry line of a star with finite coordinates and magnitude.
-int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
-              const char* code, int n, float absmag, const float* temp) {
-    char* p = out;
-    p = PUT_LIT(p, " Star \"");
-    // Whole field texts copied, the pointer moved by the length that counts:
-    // fixed-size copies, the characters beyond overwritten next.
-    std::memcpy(p, prefix, FIELD_LEN);
-    p += lenc_;
+// An entry's or a barycenter's number: six digits, and past 999999 as many
+// as it needs, so that every star and barycenter keeps a name of its own.
+inline char* put_number(char* p, std::int64_t num) {
     if (num <= 999999) {
         wr_i6_6(static_cast<std::int32_t>(num), p);
         p += 6;
@@ -273,19 +300,132 @@ int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
         for (std::int64_t v = num; v > 0; v /= 10) t[k++] = static_cast<char>('0' + v % 10);
         while (k > 0) *p++ = t[--k];
     }
+    return p;
+}
+
+// ` Star "<prefix><number>"`.
+inline char* put_name(char* p, const char* prefix, int lenc_, std::int64_t num) {
+    p = PUT_LIT(p, " Star \"");
+    // Whole field texts copied, the pointer moved by the length that counts:
+    // fixed-size copies, the characters beyond overwritten next.
+    std::memcpy(p, prefix, FIELD_LEN);
+    p += lenc_;
+    p = put_number(p, num);
     *p++ = '"';
-    p = put_place(p, ra, dec, dist);
+    return p;
+}
+
+// ` SpectralType "<code>" AbsMag <mag>`.
+inline char* put_type_mag(char* p, const char* code, int n, float absmag) {
     p = PUT_LIT(p, " SpectralType \"");
     std::memcpy(p, code, 5);
     p += n;
     p = PUT_LIT(p, "\" AbsMag ");
-    p = put_mag(p, absmag);
+    return put_mag(p, absmag);
+}
+
+// The entry line of a star with finite coordinates and magnitude.
+int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double ra, double dec, double dist,
+              const char* code, int n, float absmag, const float* temp) {
+    char* p = put_name(out, prefix, lenc_, num);
+    p = put_place(p, ra, dec, dist);
+    p = put_type_mag(p, code, n, absmag);
     if (temp) {
         p = PUT_LIT(p, " Temperature ");
         p = put_kelvin(p, *temp);
     }
     p = PUT_LIT(p, " }\n");
     return static_cast<int>(p - out);
+}
+
+// ` <key> <value>`: a number of an orbit, the shortest text that reads back
+// as the same double.
+inline char* put_element(char* p, const char* key, std::size_t klen, double v) {
+    p = put(p, key, klen);
+    return wr_shortest(v, p);
+}
+#define PUT_ELEMENT(p, key, v) put_element(p, key, sizeof(key) - 1, v)
+
+// The entry of a star of a binary: named as a single star, on its own
+// ellipse about the barycenter `bary` (nb characters). Of the relative
+// orbit el of the second star about the first, each star has its share of
+// the semi-major axis, a m2 / (m1 + m2) for the first and a m1 / (m1 + m2)
+// for the second, and the first is on the opposite side: its argument of
+// pericentre is the second's plus 180 degrees.
+int put_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, const char* bary, int nb_,
+                    const OrbElements& el, double m1, double m2, bool first_star, const char* code, int n,
+                    float absmag, const float* temp) {
+    char* p = put_name(out, prefix, lenc_, num);
+    p = PUT_LIT(p, " {OrbitBarycenter \"");
+    p = put(p, bary, static_cast<std::size_t>(nb_));
+    *p++ = '"';
+    p = put_type_mag(p, code, n, absmag);
+    if (temp) {
+        p = PUT_LIT(p, " Temperature ");
+        p = put_kelvin(p, *temp);
+    }
+    double a, peri = el.peri;
+    if (first_star) {
+        a = el.a * m2 / (m1 + m2);
+        peri += 180.0;
+        if (peri >= 360.0) peri -= 360.0;
+    } else {
+        a = el.a * m1 / (m1 + m2);
+    }
+    p = PUT_ELEMENT(p, " EllipticalOrbit {Period ", el.period);
+    p = PUT_ELEMENT(p, " SemiMajorAxis ", a);
+    p = PUT_ELEMENT(p, " Eccentricity ", el.e);
+    p = PUT_ELEMENT(p, " Inclination ", el.incl);
+    p = PUT_ELEMENT(p, " AscendingNode ", el.node);
+    p = PUT_ELEMENT(p, " ArgOfPericenter ", peri);
+    p = PUT_ELEMENT(p, " MeanAnomaly ", el.anomaly);
+    p = PUT_LIT(p, " Epoch 2451545 } }\n");
+    return static_cast<int>(p - out);
+}
+
+// A pair's barycenter line: ` Barycenter "<prefix>B<n>"` at its place.
+char* put_pair_barycenter(char* p) {
+    p = PUT_LIT(p, " Barycenter \"");
+    p = put(p, pr.name, static_cast<std::size_t>(pr.name_len));
+    *p++ = '"';
+    p = put_place(p, pr.bra, pr.bdec, pr.bdist);
+    return PUT_LIT(p, " }\n");
+}
+
+// The first entry due: open the catalogue and fix the cluster centre.
+void start_writing(const char* ratext, const char* dectext, const char* disttext, const char* base,
+                   const char* prefix) {
+    first = false;
+    pfx = prefix;
+    lenc = str_len(prefix, FIELD_LEN);
+    open_catalogue(base);
+    ns = 0;
+    double ra = read_placement(ratext);
+    double dec = read_placement(dectext);
+    double dist = read_placement(disttext);
+    sph2cart(ra, dec, dist, x0, y0, z0);
+}
+
+// Where a star at offset (x, y, z) parsecs from the centre stands: right
+// ascension, declination, distance.
+inline void place(double x, double y, double z, double& ra, double& dec, double& dist) {
+    double X = x * pc2ly + x0;
+    double Y = y * pc2ly + y0;
+    double Z = z * pc2ly + z0;
+    cart2sph(X, Y, Z, ra, dec, dist);
+}
+
+inline bool is_dead(const char* code) { return str_len(code, 5) == 4 && std::memcmp(code, "dead", 4) == 0; }
+
+// Room for one more entry in the buffer; the statement's state for a
+// failure.
+void make_room() {
+    io_external(UNIT_CATALOGUE, false, cat_fmt);
+    if (cat.read_only) fail("write start", cat.read_only_err);
+    if (cat.cap - cat.blen < entry_room) {
+        if (!of_flush(cat, false)) fail("write", errno);
+        of_reset(cat);
+    }
 }
 
 }  // namespace
@@ -299,39 +439,101 @@ int stc_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
 void gen_stc(const double& x, const double& y, const double& z, const char* code, const float& absmag,
              const char* ratext, const char* dectext, const char* disttext, const char* base,
              const char* prefix, const float* temp) {
-    if (first) {
-        first = false;
-        lenc = str_len(prefix, FIELD_LEN);
-        open_catalogue(base);
-        ns = 0;
-        double ra = read_placement(ratext);
-        double dec = read_placement(dectext);
-        double dist = read_placement(disttext);
-        sph2cart(ra, dec, dist, x0, y0, z0);
-    }
+    if (first) start_writing(ratext, dectext, disttext, base, prefix);
     last.num = 0;
+    last.bary = last.place = nullptr;
     int n = str_len(code, 5);
     if (n == 4 && std::memcmp(code, "dead", 4) == 0) return;
 
-    double X = x * pc2ly + x0;
-    double Y = y * pc2ly + y0;
-    double Z = z * pc2ly + z0;
     double ra, dec, dist;
-    cart2sph(X, Y, Z, ra, dec, dist);
+    place(x, y, z, ra, dec, dist);
     // Not placeable: no entry and no number, as for a dead star.
     if (!placeable(ra, dec, dist, absmag)) return;
     ++ns;
 
-    io_external(UNIT_CATALOGUE, false, cat_fmt);
-    if (cat.read_only) fail("write start", cat.read_only_err);
-    if (cat.cap - cat.blen < entry_room) {
-        if (!of_flush(cat, false)) fail("write", errno);
-        of_reset(cat);
-    }
+    make_room();
     char* line = buf + cat.blen;
     if (ns == 1 && centre_name) line += put_barycenter(line, centre_name, x0, y0, z0);
     const int len = put_entry(line, prefix, lenc, ns, ra, dec, dist, code, n, absmag, temp);
     last = LastEntry{line, len, ns};
+    cat.blen = static_cast<std::size_t>(line + len - buf);
+}
+
+int stc_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, const char* bary, int nb_,
+                    const OrbElements& el, double m1, double m2, bool first_star, const char* code, int n,
+                    float absmag, const float* temp) {
+    return put_orbit_entry(out, prefix, lenc_, num, bary, nb_, el, m1, m2, first_star, code, n, absmag, temp);
+}
+
+void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const OrbBody& b2, const char* code2,
+              const float& absmag2, const OrbRelative& rel, const char* ratext, const char* dectext,
+              const char* disttext, const char* base, const char* prefix) {
+    const OrbBody* b[2] = {&b1, &b2};
+    const char* code[2] = {code1, code2};
+    const float absmag[2] = {absmag1, absmag2};
+    pr.next = 0;
+    pr.drawn = pr.bary_written = false;
+    // The catalogue opens when the first entry is due, as without a pair.
+    if (first && !(is_dead(code1) && is_dead(code2))) start_writing(ratext, dectext, disttext, base, prefix);
+    for (int k = 0; k < 2; ++k) {
+        std::memcpy(pr.code[k], code[k], 6);
+        pr.absmag[k] = absmag[k];
+        pr.has[k] = false;
+        if (is_dead(code[k])) continue;
+        place(b[k]->x[0], b[k]->x[1], b[k]->x[2], pr.ra[k], pr.dec[k], pr.dist[k]);
+        pr.has[k] = placeable(pr.ra[k], pr.dec[k], pr.dist[k], absmag[k]);
+    }
+    if (!pr.has[0] && !pr.has[1]) return;
+    // The centre of mass, parsecs from the cluster centre; a star without
+    // an entry weighs in as much as one with.
+    pr.m1 = b1.m;
+    pr.m2 = b2.m;
+    const double f = b2.m / (b1.m + b2.m);
+    double xb[3];
+    for (int k = 0; k < 3; ++k) xb[k] = b1.x[k] + f * (b2.x[k] - b1.x[k]);
+    place(xb[0], xb[1], xb[2], pr.bra, pr.bdec, pr.bdist);
+    if (!placeable(pr.bra, pr.bdec, pr.bdist, 0.0f)) return;
+    pr.drawn = true;
+    ++nb;
+    char* p = pr.name;
+    std::memcpy(p, pfx, static_cast<std::size_t>(lenc));
+    p += lenc;
+    *p++ = 'B';
+    p = put_number(p, nb);
+    *p = '\0';
+    pr.name_len = static_cast<int>(p - pr.name);
+    orb_elements(rel, pr.el);
+}
+
+void gen_stc_pair(const float* temp) {
+    const int k = pr.next++;
+    last.num = 0;
+    last.bary = pr.drawn ? pr.name : nullptr;
+    last.place = nullptr;
+    if (!pr.has[k]) return;
+    ++ns;
+    make_room();
+    char* line = buf + cat.blen;
+    if (ns == 1 && centre_name) line += put_barycenter(line, centre_name, x0, y0, z0);
+    const char* code = pr.code[k];
+    const int n = str_len(code, 5);
+    int len;
+    if (pr.drawn) {
+        if (!pr.bary_written) {
+            line = put_pair_barycenter(line);
+            pr.bary_written = true;
+        }
+        len = put_orbit_entry(line, pfx, lenc, ns, pr.name, pr.name_len, pr.el, pr.m1, pr.m2, k == 0, code, n,
+                              pr.absmag[k], temp);
+        // Its own place, for the member table: " {RA " left out.
+        *put_place(place_text, pr.ra[k], pr.dec[k], pr.dist[k]) = ' ';
+        last.place = place_text + 5;
+    } else {
+        len = put_entry(line, pfx, lenc, ns, pr.ra[k], pr.dec[k], pr.dist[k], code, n, pr.absmag[k], temp);
+    }
+    last.line = line;
+    last.len = len;
+    last.num = ns;
     cat.blen = static_cast<std::size_t>(line + len - buf);
 }
 

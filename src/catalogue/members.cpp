@@ -54,18 +54,27 @@ inline const char* coord_end(const char* p) { return p + (p[23] == ' ' ? 23 : 24
 // (at `tail`) RA, Dec, Distance, AbsMag and, when it has one, Temperature.
 // The entry is
 //  Star "<name>" {RA <ra> Dec <dec> Distance <dist> SpectralType "<code>" AbsMag <mag>[ Temperature <t>] }
+// or, for a star of a binary, whose place is e.place,
+//  Star "<name>" {OrbitBarycenter "<bary>" SpectralType "<code>" AbsMag <mag> [Temperature <t> ]EllipticalOrbit {..} }
 char* put_entry_texts(char* p, const LastEntry& e, char*& tail, bool with_temperature) {
     const char* q = e.line + 7;  // after ` Star "`
     const char* end = static_cast<const char*>(std::memchr(q, '"', static_cast<std::size_t>(e.len)));
     p = put(p, q, static_cast<std::size_t>(end - q));
+    const char* after_place = nullptr;
+    if (e.place) {
+        after_place = end + sizeof "\" {OrbitBarycenter \"" - 1;
+        while (*after_place != '"') ++after_place;
+        ++after_place;
+    }
     char* t = tail;
-    q = end + 6;  // after `" {RA `
+    q = e.place ? e.place : end + 6;  // after `" {RA `
     for (std::size_t skip : {sizeof " Dec " - 1, sizeof " Distance " - 1, std::size_t{0}}) {
         *t++ = '\t';
         end = coord_end(q);
         t = put(t, q, static_cast<std::size_t>(end - q));
         q = end + skip;
     }
+    if (after_place) q = after_place;
     q += sizeof " SpectralType \"" - 1;
     while (*q != '"') ++q;
     q += sizeof "\" AbsMag " - 1;
@@ -109,8 +118,12 @@ void cut_back(OutFile& cat) {
         const char* nl = static_cast<const char*>(std::memchr(tp, '\n', static_cast<std::size_t>(te - tp)));
         const char* tab = static_cast<const char*>(std::memchr(tp, '\t', static_cast<std::size_t>(nl - tp)));
         if (tab && tab[1] != '\t') {  // a star with an entry: the catalogue's next line
-            if (cp >= ce) break;
-            cp = static_cast<const char*>(std::memchr(cp, '\n', static_cast<std::size_t>(ce - cp))) + 1;
+            // After its pair's barycenter line, when it is the pair's first entry.
+            const char* q = cp;
+            if (ce - q > 11 && std::memcmp(q, " Barycenter", 11) == 0)
+                q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(ce - q))) + 1;
+            if (q >= ce) break;
+            cp = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(ce - q))) + 1;
             cat_keep = cp;
         }
         tp = nl + 1;
@@ -129,7 +142,7 @@ void cut_back(OutFile& cat) {
 
 }  // namespace
 
-void members_begin(const char* base, bool with_temperature) {
+void members_begin(const char* base, bool with_temperature, bool with_barycenter) {
     on = true;
     std::snprintf(tsv.name, sizeof tsv.name, "%s.tsv", base);
     // Closed with the catalogue, by its closer: unit 4's.
@@ -138,17 +151,20 @@ void members_begin(const char* base, bool with_temperature) {
     if (tsv.read_only) fail("write start", tsv.read_only_err);
     char* p = put(tsv.buf, header, sizeof header - 1);
     if (with_temperature) p = put(p, "\tTemperature", 12);
+    if (with_barycenter) p = put(p, "\tbarycenter", 11);
     *p++ = '\n';
     tsv.blen = static_cast<std::size_t>(p - tsv.buf);
 }
 
 void members_room() {
-    cat_last_entry().num = 0;
+    LastEntry& e = cat_last_entry();
+    e.num = 0;
+    e.bary = e.place = nullptr;
     if (cat_room() >= entry_room && tsv.cap - tsv.blen >= member_room) return;
     if (!cat_flush_with(tsv, members_fmt)) fail("write", errno);
 }
 
-void members_star(const Member& m, bool with_temperature) {
+void members_star(const Member& m, bool with_temperature, bool with_barycenter) {
     char* p = tsv.buf + tsv.blen;
     p = put_int(p, m.line);
     *p++ = '\t';
@@ -171,6 +187,10 @@ void members_star(const Member& m, bool with_temperature) {
         p = wr_shortest(v, p);
     }
     p = put(p, tail, static_cast<std::size_t>(t - tail));
+    if (with_barycenter) {
+        *p++ = '\t';
+        if (e.bary) p = put(p, e.bary, std::strlen(e.bary));
+    }
     *p++ = '\n';
     tsv.blen = static_cast<std::size_t>(p - tsv.buf);
 }

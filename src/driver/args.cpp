@@ -18,9 +18,9 @@
 namespace {
 
 const char help_text[] =
-    "Usage: orblenz [--table] [--faithful] [--members] [--centre NAME]\n"
+    "Usage: orblenz [--table] [--faithful] [--members] [--binaries] [--centre NAME]\n"
     "               <base> <prefix> <RA> <Dec> <Distance>\n"
-    "       orblenz --check [--table] [--faithful] <base>\n"
+    "       orblenz --check [--table] [--faithful] [--binaries] <base>\n"
     "\n"
     "Converts the member list of a simulated star cluster, <base>.txt (one star\n"
     "per line), into the star catalogue <base>.stc that a 3D planetarium such as\n"
@@ -49,6 +49,13 @@ const char help_text[] =
     "  --members  write <base>.tsv beside the catalogue: one line per star line,\n"
     "             with its line number, entry name, code, type, the columns read\n"
     "             and the entry's texts (see the manual page for the columns)\n"
+    "  --binaries two consecutive star lines whose stars are bound (1/2 |dv|^2 <\n"
+    "             G (m1 + m2) / |dr|, columns 1 to 7: Msun, pc, km/s) are a binary:\n"
+    "             a Barycenter line <prefix>B000001 at their centre of mass, and\n"
+    "             each star's entry on its own EllipticalOrbit about it, at its\n"
+    "             listed place on 2000 January 1.5 TT (JD 2451545.0). Velocities\n"
+    "             must be km/s (McLuster's -u 1; N-body units give meaningless\n"
+    "             orbits)\n"
     "  --centre NAME, --centre=NAME\n"
     "             name the cluster: the catalogue begins with a Barycenter line at\n"
     "             the centre, found by that name in the planetarium's search\n"
@@ -233,7 +240,7 @@ bool same_ignoring_case(const char* a, const char* b, std::size_t n) {
 // to find the cluster: a character the planetarium's loader or search reads
 // otherwise would lose the line or the name, and a star's name would find
 // the star instead.
-void check_centre(const char* name, const ArgText& prefix) {
+void check_centre(const char* name, const ArgText& prefix, bool binaries) {
     const std::size_t n = std::strlen(name);
     constexpr std::size_t longest = 100;
     char msg[256];
@@ -273,6 +280,13 @@ void check_centre(const char* name, const ArgText& prefix) {
                       "find the star, not the cluster", name);
         centre_refused(msg);
     }
+    // With --binaries, a binary's barycenter: the prefix, "B" and digits.
+    if (binaries && d < n && d == lenc + 1 && (name[lenc] == 'B' || name[lenc] == 'b') &&
+        same_ignoring_case(name, prefix, lenc)) {
+        std::snprintf(msg, sizeof msg, "'%s' is a binary's barycenter name (the prefix, B and digits): the "
+                      "search would find the binary, not the cluster", name);
+        centre_refused(msg);
+    }
 }
 
 Settings parse_command_line(int argc, char** argv) {
@@ -300,6 +314,7 @@ Settings parse_command_line(int argc, char** argv) {
         else if (std::strcmp(a, "--table") == 0) s.table = true;
         else if (std::strcmp(a, "--faithful") == 0) s.faithful = true;
         else if (std::strcmp(a, "--members") == 0) s.members = true;
+        else if (std::strcmp(a, "--binaries") == 0) s.binaries = true;
         else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) print_and_exit(help_text);
         else if (std::strcmp(a, "--version") == 0) print_and_exit("orblenz " ORBLENZ_VERSION "\n");
         else {

@@ -8,8 +8,8 @@
 // `conversion_run` makes the one pass over <base>.txt and never returns.
 //
 // Options come before the arguments: --check, --table, --faithful,
-// --members, --centre NAME (or --centre=NAME), --help (-h), --version, and
-// -- to end them.
+// --members, --binaries, --centre NAME (or --centre=NAME), --help (-h),
+// --version, and -- to end them.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,7 @@ struct Settings {
     bool table = false;     // the list is a cluster generator's table
     bool faithful = false;  // every shining star gets an entry at its own temperature and brightness
     bool members = false;   // write <base>.tsv: which star became which entry
+    bool binaries = false;  // bound pairs of consecutive stars orbit their barycenters
     const char* centre = nullptr;  // the cluster's name, for its barycenter line; nullptr for none
 };
 
@@ -43,8 +44,9 @@ void fix_float(ArgText& s);
 // The cluster's name for --centre, held to the rules of a name the
 // planetarium finds (UTF-8, at most 100 bytes, none of " \ : / or a control
 // character, and not a star's name: the prefix followed only by digits); a
-// name refused is a usage error.
-void check_centre(const char* name, const ArgText& prefix);
+// name refused is a usage error. With --binaries it may not be a
+// barycenter's name either: the prefix, "B" and digits.
+void check_centre(const char* name, const ArgText& prefix, bool binaries = false);
 
 [[noreturn]] void conversion_run(const Settings& settings);
 
@@ -76,6 +78,10 @@ struct StarRec {
         struct {
             char head[T_X * 20];
             double xyz[3];  // pos_read
+            // --binaries (always pos_read): columns 5 to 7, km/s, and
+            // column 1 read again, all with the position's form.
+            double vel[3];
+            double mass;
         } pos;
     } f;
     std::int8_t len[NTEXTS];

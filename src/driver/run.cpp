@@ -20,12 +20,22 @@
 // the writing half, star by star in list order, so the output, the reports
 // and what a signal leaves behind are those of the plain pass. Where no
 // thread can be started, one thread does both halves by turns.
+//
+// With --binaries the writing half holds each star until the next star
+// line is read: two consecutive stars that are bound (the pair rule of
+// orbit.h, on columns 1 to 7) are written as a binary, and a star that the
+// star before did not take is then tried with the one after it. A star
+// whose next line ends the run is written as a single star before the
+// report. The reading half then reads everything of every star itself,
+// the velocities (columns 5 to 7) and column 1 again after the position,
+// with the position's form.
 
 #include "driver.h"
 
 #include "catalogue.h"
 #include "classify.h"
 #include "input.h"
+#include "orbit.h"
 #include "stats.h"
 #include "textio.h"
 
@@ -50,6 +60,7 @@ ArgText prefix, ratext, dectext, disttext;
 // shares a cache line with the reading half's state.
 bool members = false;   // --members: the member table beside the catalogue
 bool faithful = false;  // --faithful, for the stars the writing half classifies
+bool binaries = false;  // --binaries: bound pairs orbit
 
 // ---------------------------------------------------------------- reading half
 
@@ -68,6 +79,7 @@ struct alignas(64) ReadingState {
     std::int32_t ntypes[ntypes_size] = {};
     bool by_turns_mode = false, table_layout = false;  // how it runs, looked at with every line
     bool faithful = false;   // --faithful: shining stars placed by their own light
+    bool binaries = false;   // --binaries: every star read whole, velocities too
     std::int64_t lines = 0;  // lines of the list taken so far
 } rs;
 LineCut cut;  // the current line, cut into its columns in place
@@ -156,8 +168,8 @@ void read_star(StarRec& r) {
     r.type = ktype;
     r.nstar = nstar;
     const std::uint32_t backlog = ho_backlog();
-    r.classified = backlog > ho_capacity() / 16;
-    r.pos_read = backlog > ho_capacity() / 8;
+    r.classified = rs.binaries || backlog > ho_capacity() / 16;
+    r.pos_read = rs.binaries || backlog > ho_capacity() / 8;
     // The columns from the text `from` on, left to the writing half.
     auto leave_texts = [&r](int from) {
         static constexpr int text_col[NTEXTS] = {13, 16, 19, 12, 2, 3, 4};
@@ -185,6 +197,9 @@ void read_star(StarRec& r) {
         if (!read_f(12, col12)) return;
         r.fmt = "(d20.15)";
         if (!read_d(2, r.f.pos.xyz[0]) || !read_d(3, r.f.pos.xyz[1]) || !read_d(4, r.f.pos.xyz[2])) return;
+        if (rs.binaries && (!read_d(5, r.f.pos.vel[0]) || !read_d(6, r.f.pos.vel[1]) ||
+                            !read_d(7, r.f.pos.vel[2]) || !read_d(1, r.f.pos.mass)))
+            return;
     } else {
         leave_texts(T_C12);
     }
@@ -284,6 +299,82 @@ inline bool read_text_f(const StarRec& r, int k, float& v) {
     return rd_f_text(r.f.text[k], r.len[k], FIELD_LEN, 10, v);
 }
 
+// One star, read and classified, as its entry, member line and tally take it.
+struct Star {
+    char code[6];
+    bool lit;  // --faithful: the entry carries its temperature
+    float absmag, lum, mv, temp;
+    double pos[3];
+    OrbBody body;  // --binaries
+    std::int64_t line;
+    std::int32_t type;
+    float mass;
+};
+
+// One star's entry (unless it has none), member line and tally.
+inline void write_single(const Star& s) {
+    if (members) members_room();
+    if (std::memcmp(s.code, "dead  ", 6) != 0)
+        gen_stc(s.pos[0], s.pos[1], s.pos[2], s.code, s.absmag, ratext, dectext, disttext, base, prefix,
+                s.lit ? &s.temp : nullptr);
+    if (members)
+        members_star(Member{s.line, s.code, s.type, s.mass, s.lum, s.mv, s.temp, s.pos[0], s.pos[1], s.pos[2]},
+                     faithful, binaries);
+    count_stype(s.code);
+    signals_poll();
+}
+
+// --binaries: the star held until the next star line tells whether the two
+// are a binary.
+Star held;
+bool holding = false;
+
+// A binary: the two stars in list order, each with its member line and
+// tally as a single star has them.
+void write_pair(const Star& a, const Star& b, const OrbRelative& rel) {
+    cat_pair(a.body, a.code, a.absmag, b.body, b.code, b.absmag, rel, ratext, dectext, disttext, base, prefix);
+    for (const Star* s : {&a, &b}) {
+        if (members) members_room();
+        gen_stc_pair(s->lit ? &s->temp : nullptr);
+        if (members)
+            members_star(Member{s->line, s->code, s->type, s->mass, s->lum, s->mv, s->temp, s->pos[0], s->pos[1],
+                                s->pos[2]},
+                         faithful, binaries);
+        count_stype(s->code);
+    }
+    signals_poll();
+}
+
+// The held star, if any, as a single star: its next line ends the run.
+inline void release_held() {
+    if (!holding) return;
+    holding = false;
+    write_single(held);
+}
+
+// A star just read: with --binaries it waits for the next, or makes a
+// binary with the one held, or sends the held one on alone and waits.
+inline void take_star(const Star& s) {
+    if (!binaries) {
+        write_single(s);
+        return;
+    }
+    if (!holding) {
+        held = s;
+        holding = true;
+        return;
+    }
+    OrbRelative rel;
+    orb_relative(held.body, s.body, rel);
+    if (orb_bound(held.body, s.body, rel)) {
+        holding = false;
+        write_pair(held, s, rel);
+        return;
+    }
+    write_single(held);
+    held = s;
+}
+
 // One record's effects; false at the end of the list.
 bool write_star(const StarRec& r) {
     if (r.nc) {
@@ -293,6 +384,7 @@ bool write_star(const StarRec& r) {
         con_end();
     }
     if (r.kind != REC_STAR) {
+        release_held();
         if (r.kind == REC_END) return false;
         if (r.kind == REC_FMT) {
             io_internal(true, r.fmt);
@@ -313,21 +405,24 @@ bool write_star(const StarRec& r) {
     // classification, column 12, and the position, columns 2 to 4, read
     // last, in that order. After it the state a report from opening the
     // catalogue shows is that of the read of column 4.
-    float absmag = r.absmag, lum = r.lum, mv = r.mv, temp = r.temp;
-    char code[6];
-    bool lit = r.shines;
+    // (With --binaries the reading half has read them all.)
+    Star s;
+    s.absmag = r.absmag;
+    s.lum = r.lum;
+    s.mv = r.mv;
+    s.temp = r.temp;
+    s.lit = r.shines;
     if (!r.classified) {
         io_internal(true, "(f20.10)");
-        if (!read_text_f(r, T_LUM, lum) || !read_text_f(r, T_MAG, absmag) || !read_text_f(r, T_TEMP, temp))
+        if (!read_text_f(r, T_LUM, s.lum) || !read_text_f(r, T_MAG, s.absmag) || !read_text_f(r, T_TEMP, s.temp))
             io_fatal_fmt();
-        mv = absmag;
+        s.mv = s.absmag;
         const float col12 = 0;
-        if (faithful) lit = faithful_type(lum, absmag, temp, r.type, code);
-        else guess_type(r.nstar, r.mass, lum, absmag, col12, temp, r.type, code);
+        if (faithful) s.lit = faithful_type(s.lum, s.absmag, s.temp, r.type, s.code);
+        else guess_type(r.nstar, r.mass, s.lum, s.absmag, col12, s.temp, r.type, s.code);
     } else {
-        std::memcpy(code, r.code, sizeof code);
+        std::memcpy(s.code, r.code, sizeof s.code);
     }
-    double pos[3];
     if (!r.pos_read) {
         float col12;
         io_internal(true, "(f20.10)");
@@ -335,19 +430,20 @@ bool write_star(const StarRec& r) {
     }
     io_internal(true, "(d20.15)");
     if (r.pos_read) {
-        std::memcpy(pos, r.f.pos.xyz, sizeof pos);
+        std::memcpy(s.pos, r.f.pos.xyz, sizeof s.pos);
     } else {
         for (int k = 0; k < 3; ++k)
-            if (!rd_d_text(r.f.text[T_X + k], r.len[T_X + k], FIELD_LEN, 15, pos[k])) io_fatal_fmt();
+            if (!rd_d_text(r.f.text[T_X + k], r.len[T_X + k], FIELD_LEN, 15, s.pos[k])) io_fatal_fmt();
     }
-    if (members) members_room();
-    if (std::memcmp(code, "dead  ", 6) != 0)
-        gen_stc(pos[0], pos[1], pos[2], code, absmag, ratext, dectext, disttext, base, prefix,
-                lit ? &temp : nullptr);
-    if (members)
-        members_star(Member{r.line, code, r.type, r.mass, lum, mv, temp, pos[0], pos[1], pos[2]}, faithful);
-    count_stype(code);
-    signals_poll();
+    s.line = r.line;
+    s.type = r.type;
+    s.mass = r.mass;
+    if (binaries) {
+        s.body.m = r.f.pos.mass;
+        std::memcpy(s.body.x, r.f.pos.xyz, sizeof s.body.x);
+        std::memcpy(s.body.v, r.f.pos.vel, sizeof s.body.v);
+    }
+    take_star(s);
     return true;
 }
 
@@ -383,18 +479,19 @@ void by_turns() {
 void conversion_run(const Settings& settings) {
     get_args(base, prefix, ratext, dectext, disttext);
     if (settings.centre) {
-        check_centre(settings.centre, prefix);
+        check_centre(settings.centre, prefix, settings.binaries);
         cat_set_centre(settings.centre);
     }
     table_layout = settings.table;
     rs.faithful = faithful = settings.faithful;
+    rs.binaries = binaries = settings.binaries;
     members = settings.members;
 
     char listname[NAME_LEN];
     std::snprintf(listname, sizeof listname, "%s.txt", base);
     lr_open(listname);
     cat_begin(base);
-    if (members) members_begin(base, settings.faithful);
+    if (members) members_begin(base, settings.faithful, settings.binaries);
     std::snprintf(table_hint, sizeof table_hint,
                   "orblenz: %s begins with '#': a generator's table? convert it with --table\n", listname);
 
