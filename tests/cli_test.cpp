@@ -85,10 +85,13 @@ TEST(Check, PlantedTraps) {
               "traps.txt: note: 1 star that shines (types 0-12, T > 0, L > 0) has a magnitude that makes it dark and gets "
               "no entry: McLuster writes 9999.9 for stars it has no colours for (below 3000 K or above 55000 K). "
               "--faithful gives that star an entry\n"
+              // Lines 2 and 3: 0.1 pc apart (column 4 of line 3 is empty), 0.1 km/s against G 2 Msun / 0.1 pc.
+              "traps.txt: note: 1 pair of consecutive star lines is a bound binary (1/2 |dv|^2 < G (m1 + m2) / |dr|, "
+              "columns 1 to 7 in Msun, pc and km/s): --binaries makes it orbit its barycenter in the planetarium\n"
               "traps.txt: 16 lines, 15 stars: 2 errors (field not read 1, list cut off 1), 13 warnings (no decimal point 1, "
               "empty column 1, column count 1, field cut 1, line cut 1, evolution type not read 1, unknown evolution type 1, "
               "not finite 1, no temperature 1, carriage return 1, byte not printable 1, too few columns 1, N-body units), "
-              "1 note (no magnitude)\n");
+              "2 notes (no magnitude, bound pairs)\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 1);
     // A list of dark stars only; in a fine cut a point that stays, and digits

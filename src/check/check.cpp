@@ -6,6 +6,7 @@
 
 #include "classify.h"
 #include "input.h"
+#include "orbit.h"
 #include "textio.h"
 
 #include <cerrno>
@@ -45,6 +46,7 @@ enum Kind {
     K_ALL_DARK,   // no star gets an entry
     K_NO_STARS,   // not a single star line
     K_DARK_SHINING,  // note: shining stars with the generator's no-magnitude mark
+    K_PAIRS,         // note: bound pairs of consecutive stars, which --binaries makes orbit
     NKINDS
 };
 constexpr int first_warning = K_NO_POINT;
@@ -55,7 +57,7 @@ const char* const kind_names[NKINDS] = {
     "empty column",            "column count",        "field cut",        "line cut",
     "evolution type not read", "unknown evolution type", "not finite",    "no temperature",
     "carriage return",         "byte not printable",  "too few columns",  "N-body units",
-    "all dark",                "no star lines",       "no magnitude",
+    "all dark",                "no star lines",       "no magnitude",     "bound pairs",
 };
 const char* severity(int k) { return k < first_warning ? "error" : k < first_note ? "warning" : "note"; }
 constexpr long shown_per_kind = 10;
@@ -71,6 +73,9 @@ const char* quantity(int c) {
         case 2: return "x";
         case 3: return "y";
         case 4: return "z";
+        case 5: return "vx";
+        case 6: return "vy";
+        case 7: return "vz";
         case 9: return "evolution type";
         case 12: return "radius, not used";
         case 13: return "luminosity";
@@ -172,6 +177,12 @@ long dark = 0;               // stars whose code is "dead": no entry
 long dark_shining = 0;       // of them, types 0 to 12 with T > 0 and L > 0
 bool first_line_comment = false;
 bool faithful = false;       // judged as --faithful converts: every shining star has an entry
+bool binaries = false;       // judged as --binaries converts: the velocities are read
+// Bound pairs of consecutive star lines, taken in list order as --binaries
+// takes them: a star that the star before did not take waits for the next.
+long pairs = 0;
+bool holding = false;
+OrbBody held;
 // The first empty column of the current line (NCOLS + 1 when none): the
 // columns after it have moved, so what they hold is no finding of its own.
 int shifted_after = NCOLS + 1;
@@ -324,8 +335,38 @@ void check_star(const LineCut& cut, int nl, bool table) {
                     t.len ? quoted(t.p, t.len) : "is empty", t.len ? " is 0 K or below" : ", read as 0 K");
         }
     }
-    for (int c = 2; c <= 4; ++c) real_column(cut, c, 15, false, v);
-    if (!stop_line && counts[K_REFUSED] + counts[K_SHORT_STOP] > stops_before) stop_line = lineno;
+    // The position and, for the pair rule, the velocities (read, with their
+    // findings, only when --binaries reads them) and column 1 again, all
+    // with the position's form.
+    OrbBody body;
+    bool body_ok = true;
+    for (int c = 2; c <= 4; ++c) body_ok &= real_column(cut, c, 15, false, body.x[c - 2]);
+    for (int c = 5; c <= 7; ++c) {
+        if (binaries) {
+            body_ok &= real_column(cut, c, 15, false, body.v[c - 5]);
+        } else {
+            FieldSpan sv = column(cut, c);
+            body_ok &= rd_d_text(sv.p, sv.len, FIELD_LEN, 15, body.v[c - 5]);
+        }
+    }
+    FieldSpan sm = column(cut, 1);
+    body_ok &= rd_d_text(sm.p, sm.len, FIELD_LEN, 15, body.m);
+    if (stop_line) return;
+    if (counts[K_REFUSED] + counts[K_SHORT_STOP] > stops_before) {
+        stop_line = lineno;
+        return;
+    }
+    if (holding && body_ok) {
+        OrbRelative rel;
+        orb_relative(held, body, rel);
+        if (orb_bound(held, body, rel)) {
+            ++pairs;
+            holding = false;
+            return;
+        }
+    }
+    holding = body_ok;
+    held = body;
 }
 
 // "orblenz: <what> <list>: <reason>" on standard error.
@@ -367,6 +408,13 @@ void summary(bool table, const char* base, int baselen) {
         list_finding(K_DARK_SHINING, "%ld stars that shine (types 0-12, T > 0, L > 0) have a magnitude that makes "
                      "them dark and get no entry: McLuster writes 9999.9 for stars it has no colours for (below "
                      "3000 K or above 55000 K). --faithful gives those stars an entry", dark_shining);
+    if (pairs == 1)
+        list_finding(K_PAIRS, "1 pair of consecutive star lines is a bound binary (1/2 |dv|^2 < G (m1 + m2) / |dr|, "
+                     "columns 1 to 7 in Msun, pc and km/s): --binaries makes it orbit its barycenter in the planetarium");
+    else if (pairs > 1)
+        list_finding(K_PAIRS, "%ld pairs of consecutive star lines are bound binaries (1/2 |dv|^2 < G (m1 + m2) / |dr|, "
+                     "columns 1 to 7 in Msun, pc and km/s): --binaries makes them orbit their barycenters in the "
+                     "planetarium", pairs);
 
     long totals[3] = {0, 0, 0};  // errors, warnings, notes
     for (int k = 0; k < NKINDS; ++k) totals[k < first_warning ? 0 : k < first_note ? 1 : 2] += counts[k];
@@ -409,8 +457,9 @@ void summary(bool table, const char* base, int baselen) {
 
 }  // namespace
 
-int check_list(const char* base, bool table, bool faithful_) {
+int check_list(const char* base, bool table, bool faithful_, bool binaries_) {
     faithful = faithful_;
+    binaries = binaries_;
     const int n = std::snprintf(listname, sizeof listname, "%s.txt", base) - 4;
     if (int err = lr_try_open(listname)) return cannot("open", err);
     LineCut cut;

@@ -20,7 +20,9 @@
 // `base` is the base name, whole and NUL-terminated; `table` reads the
 // list as a cluster generator's table (comment lines, runs of separators);
 // `faithful` judges it as --faithful converts it (every shining star gets
-// an entry). Returns the exit status: 0 when nothing was found, 1 when
+// an entry); `binaries` reads the velocities as --binaries does, with
+// their findings. Bound pairs of consecutive star lines are one note.
+// Returns the exit status: 0 when nothing was found, 1 when
 // something was, 2 when the list cannot be read (with one line on standard
 // error).
-int check_list(const char* base, bool table, bool faithful);
+int check_list(const char* base, bool table, bool faithful, bool binaries = false);

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     if (settings.check) {
         BaseName base;
         get_base(base);
-        std::exit(check_list(base, settings.table, settings.faithful));
+        std::exit(check_list(base, settings.table, settings.faithful, settings.binaries));
     }
     conversion_run(settings);
 }
