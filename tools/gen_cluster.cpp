@@ -2,6 +2,7 @@
 //
 //   gen_cluster N SEED > cluster.txt
 //   gen_cluster --table N SEED > cluster.txt
+//   gen_cluster --table --binaries N SEED > cluster.txt
 //
 // Writes N star lines in the layout orblenz reads: 20 columns separated by
 // one tab, every real with a decimal point, the evolution type a plain
@@ -38,6 +39,14 @@
 // 55000 K, which that generator cannot put on its colour scale. Its columns
 // 1 to 19 are those above, but for 12 (radius), 14 (age), 17 (V), 18 (B-V);
 // 20 and 21 are the extinction in V and in B-V.
+//
+// With --binaries every star is one of a bound pair, the two written on
+// consecutive lines as that generator writes its binaries: the pair's
+// centre of mass and velocity from the Plummer sphere, the second star's
+// mass from the same IMF, neither a massless remnant; semi-major axes
+// log-uniform from 0.1 to 10^4 au, eccentricities thermal (f(e) = 2e, at
+// most 0.99), orientation isotropic, the phase uniform in mean anomaly,
+// all with the stars' present masses (N odd: the last star is single).
 //
 // Randomness comes from splitmix64 written out below, and every distribution
 // is sampled here by inversion or rejection, so the same N and SEED give the
@@ -365,6 +374,62 @@ void evolve(Star& s) {
     s.t = 0.0;
 }
 
+// --binaries: the second star of a pair about the first, drawn as above, in
+// au and au per Julian year, then the two stars about their centre of mass
+// in pc and km/s.
+constexpr double AU_PER_PC = 206264.80624709636;
+constexpr double KMS_PER_AUYR = 149597870.7 / 31557600.0;
+constexpr double GM_SUN = 39.476926421373;  // au^3 / yr^2
+
+// A unit vector, isotropic.
+void direction(double u[3]) {
+    double d2;
+    do {
+        u[0] = uniform_in(-1, 1), u[1] = uniform_in(-1, 1), u[2] = uniform_in(-1, 1);
+        d2 = u[0] * u[0] + u[1] * u[1] + u[2] * u[2];
+    } while (d2 > 1.0 || d2 < 1e-12);
+    double f = 1.0 / std::sqrt(d2);
+    for (int k = 0; k < 3; ++k) u[k] *= f;
+}
+
+void bind(Star& a, Star& b) {
+    const double m = a.mass + b.mass;
+    const double sma = std::pow(10.0, uniform_in(-1.0, 4.0));
+    double e = std::sqrt(uniform());
+    if (e > 0.99) e = 0.99;
+    const double mean = uniform_in(0.0, 6.283185307179586);
+    double E = e < 0.8 ? mean : 3.141592653589793;
+    for (int i = 0; i < 60; ++i) E -= (E - e * std::sin(E) - mean) / (1.0 - e * std::cos(E));
+    const double n = std::sqrt(GM_SUN * m / (sma * sma * sma));
+    const double px = sma * (std::cos(E) - e), py = sma * std::sqrt(1.0 - e * e) * std::sin(E);
+    const double vxp = -sma * n * std::sin(E) / (1.0 - e * std::cos(E));
+    const double vyp = sma * n * std::sqrt(1.0 - e * e) * std::cos(E) / (1.0 - e * std::cos(E));
+    // The orbit's plane: its pole p, and two axes in it.
+    double p[3], q[3], w[3];
+    direction(p);
+    do {
+        direction(q);
+        w[0] = p[1] * q[2] - p[2] * q[1], w[1] = p[2] * q[0] - p[0] * q[2], w[2] = p[0] * q[1] - p[1] * q[0];
+    } while (w[0] * w[0] + w[1] * w[1] + w[2] * w[2] < 1e-6);
+    double f = 1.0 / std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    double ax[3] = {w[0] * f, w[1] * f, w[2] * f};
+    double ay[3] = {p[1] * ax[2] - p[2] * ax[1], p[2] * ax[0] - p[0] * ax[2], p[0] * ax[1] - p[1] * ax[0]};
+    double r[3], v[3];
+    for (int k = 0; k < 3; ++k) {
+        r[k] = (px * ax[k] + py * ay[k]) / AU_PER_PC;
+        v[k] = (vxp * ax[k] + vyp * ay[k]) * KMS_PER_AUYR;
+    }
+    const double fa = b.mass / m, fb = a.mass / m;
+    double* pa[6] = {&a.x, &a.y, &a.z, &a.vx, &a.vy, &a.vz};
+    double* pb[6] = {&b.x, &b.y, &b.z, &b.vx, &b.vy, &b.vz};
+    for (int k = 0; k < 3; ++k) {
+        *pb[k] = *pa[k] + fb * r[k];
+        *pa[k] -= fa * r[k];
+        *pb[k + 3] = *pa[k + 3] + fb * v[k];
+        *pa[k + 3] -= fa * v[k];
+    }
+}
+
 // The generator's table layout (--table).
 bool table_layout = false;
 const char table_header[] =
@@ -458,10 +523,12 @@ bool parse_u64(const char* s, std::uint64_t& v) {
 
 int main(int argc, char** argv) {
     std::uint64_t n, seed;
-    table_layout = argc == 4 && std::strcmp(argv[1], "--table") == 0;
+    table_layout = argc >= 4 && std::strcmp(argv[1], "--table") == 0;
     if (table_layout) --argc, ++argv;
+    const bool binaries = argc == 4 && std::strcmp(argv[1], "--binaries") == 0;
+    if (binaries) --argc, ++argv;
     if (argc != 3 || !parse_u64(argv[1], n) || !parse_u64(argv[2], seed)) {
-        std::fprintf(stderr, "usage: gen_cluster [--table] N SEED > file.txt\n");
+        std::fprintf(stderr, "usage: gen_cluster [--table] [--binaries] N SEED > file.txt\n");
         return 2;
     }
     rng_state = seed;
@@ -471,6 +538,31 @@ int main(int argc, char** argv) {
     }
     double vunit = std::sqrt(G_PC * MEAN_MASS * static_cast<double>(n == 0 ? 1 : n) / 1.0);
     Star s{};
+    if (binaries) {
+        // A star that is not a massless remnant, evolved.
+        auto draw = [](Star& t) {
+            do {
+                t = Star{};
+                t.m0 = imf_mass();
+                evolve(t);
+            } while (!(t.mass > 0.0));
+        };
+        for (std::uint64_t i = 0; i + 1 < n; i += 2) {
+            Star a, b;
+            draw(a);
+            draw(b);
+            place(a, vunit);
+            bind(a, b);
+            write_star(a);
+            write_star(b);
+        }
+        if (n % 2) {
+            draw(s);
+            place(s, vunit);
+            write_star(s);
+        }
+        n = 0;
+    }
     for (std::uint64_t i = 0; i < n; ++i) {
         s = Star{};
         s.m0 = imf_mass();

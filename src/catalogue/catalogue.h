@@ -66,6 +66,8 @@ void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const 
               const float& absmag2, const OrbRelative& rel, const char* ratext, const char* dectext,
               const char* disttext, const char* base, const char* prefix);
 void gen_stc_pair(const float* temp);
+// The member table wants each orbiting star's own place (LastEntry::place).
+void cat_keep_places();
 // The orbiting entry of one star of a pair whose barycenter is named
 // bary (nb characters) and whose relative orbit is el; the star is the
 // first of the pair (its ArgOfPericenter the second's plus 180 degrees)

@@ -81,6 +81,13 @@ const char* centre_name = nullptr;  // the barycenter's name, nullptr for none
 const char* pfx = nullptr;          // the star-name prefix (a field text), fixed on the first call
 LastEntry last;                     // the entry line of the last call that wrote one
 
+// The texts of an orbit that both stars of a pair share, made once: the
+// period; the eccentricity, inclination and node; the mean anomaly.
+struct OrbitTexts {
+    char period[32], shape[128], anomaly[96];
+    int np, ns, na;
+};
+
 // --binaries: the pair whose two stars the next calls of gen_stc_pair write.
 struct Pair {
     int next = 0;              // 0: the first star is due, 1: the second
@@ -91,6 +98,7 @@ struct Pair {
     double bra, bdec, bdist;        // the barycenter's place
     double m1, m2;
     OrbElements el;
+    OrbitTexts texts;
     char code[2][6];
     float absmag[2];
     char name[FIELD_LEN + 24];  // the barycenter's name, NUL-terminated
@@ -98,6 +106,7 @@ struct Pair {
 } pr;
 std::int64_t nb = 0;    // barycenters so far
 char place_text[128];   // a star of a pair's own place, as its entry would have it
+bool keep_places = false;  // the member table wants it
 
 // The catalogue, unit 4, through one large buffer.
 char buf[1 << 20];
@@ -346,6 +355,17 @@ inline char* put_element(char* p, const char* key, std::size_t klen, double v) {
 }
 #define PUT_ELEMENT(p, key, v) put_element(p, key, sizeof(key) - 1, v)
 
+void orbit_texts(const OrbElements& el, OrbitTexts& t) {
+    t.np = static_cast<int>(wr_shortest(el.period, t.period) - t.period);
+    char* p = PUT_ELEMENT(t.shape, " Eccentricity ", el.e);
+    p = PUT_ELEMENT(p, " Inclination ", el.incl);
+    p = PUT_ELEMENT(p, " AscendingNode ", el.node);
+    t.ns = static_cast<int>(p - t.shape);
+    p = PUT_ELEMENT(t.anomaly, " MeanAnomaly ", el.anomaly);
+    p = PUT_LIT(p, " Epoch 2451545 } }\n");
+    t.na = static_cast<int>(p - t.anomaly);
+}
+
 // The entry of a star of a binary: named as a single star, on its own
 // ellipse about the barycenter `bary` (nb characters). Of the relative
 // orbit el of the second star about the first, each star has its share of
@@ -353,8 +373,8 @@ inline char* put_element(char* p, const char* key, std::size_t klen, double v) {
 // for the second, and the first is on the opposite side: its argument of
 // pericentre is the second's plus 180 degrees.
 int put_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, const char* bary, int nb_,
-                    const OrbElements& el, double m1, double m2, bool first_star, const char* code, int n,
-                    float absmag, const float* temp) {
+                    const OrbElements& el, const OrbitTexts& t, double m1, double m2, bool first_star,
+                    const char* code, int n, float absmag, const float* temp) {
     char* p = put_name(out, prefix, lenc_, num);
     p = PUT_LIT(p, " {OrbitBarycenter \"");
     p = put(p, bary, static_cast<std::size_t>(nb_));
@@ -372,14 +392,12 @@ int put_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, 
     } else {
         a = el.a * m1 / (m1 + m2);
     }
-    p = PUT_ELEMENT(p, " EllipticalOrbit {Period ", el.period);
+    p = PUT_LIT(p, " EllipticalOrbit {Period ");
+    p = put(p, t.period, static_cast<std::size_t>(t.np));
     p = PUT_ELEMENT(p, " SemiMajorAxis ", a);
-    p = PUT_ELEMENT(p, " Eccentricity ", el.e);
-    p = PUT_ELEMENT(p, " Inclination ", el.incl);
-    p = PUT_ELEMENT(p, " AscendingNode ", el.node);
+    p = put(p, t.shape, static_cast<std::size_t>(t.ns));
     p = PUT_ELEMENT(p, " ArgOfPericenter ", peri);
-    p = PUT_ELEMENT(p, " MeanAnomaly ", el.anomaly);
-    p = PUT_LIT(p, " Epoch 2451545 } }\n");
+    p = put(p, t.anomaly, static_cast<std::size_t>(t.na));
     return static_cast<int>(p - out);
 }
 
@@ -462,7 +480,9 @@ void gen_stc(const double& x, const double& y, const double& z, const char* code
 int stc_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, const char* bary, int nb_,
                     const OrbElements& el, double m1, double m2, bool first_star, const char* code, int n,
                     float absmag, const float* temp) {
-    return put_orbit_entry(out, prefix, lenc_, num, bary, nb_, el, m1, m2, first_star, code, n, absmag, temp);
+    OrbitTexts t;
+    orbit_texts(el, t);
+    return put_orbit_entry(out, prefix, lenc_, num, bary, nb_, el, t, m1, m2, first_star, code, n, absmag, temp);
 }
 
 void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const OrbBody& b2, const char* code2,
@@ -503,6 +523,7 @@ void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const 
     *p = '\0';
     pr.name_len = static_cast<int>(p - pr.name);
     orb_elements(rel, pr.el);
+    orbit_texts(pr.el, pr.texts);
 }
 
 void gen_stc_pair(const float* temp) {
@@ -523,11 +544,13 @@ void gen_stc_pair(const float* temp) {
             line = put_pair_barycenter(line);
             pr.bary_written = true;
         }
-        len = put_orbit_entry(line, pfx, lenc, ns, pr.name, pr.name_len, pr.el, pr.m1, pr.m2, k == 0, code, n,
-                              pr.absmag[k], temp);
+        len = put_orbit_entry(line, pfx, lenc, ns, pr.name, pr.name_len, pr.el, pr.texts, pr.m1, pr.m2, k == 0,
+                              code, n, pr.absmag[k], temp);
         // Its own place, for the member table: " {RA " left out.
-        *put_place(place_text, pr.ra[k], pr.dec[k], pr.dist[k]) = ' ';
-        last.place = place_text + 5;
+        if (keep_places) {
+            *put_place(place_text, pr.ra[k], pr.dec[k], pr.dist[k]) = ' ';
+            last.place = place_text + 5;
+        }
     } else {
         len = put_entry(line, pfx, lenc, ns, pr.ra[k], pr.dec[k], pr.dist[k], code, n, pr.absmag[k], temp);
     }
@@ -538,6 +561,8 @@ void gen_stc_pair(const float* temp) {
 }
 
 void cat_set_centre(const char* nm) { centre_name = nm; }
+
+void cat_keep_places() { keep_places = true; }
 
 void cat_begin(const char* base) {
     std::snprintf(cat.name, sizeof cat.name, "%s.stc", base);

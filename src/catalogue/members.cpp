@@ -144,6 +144,7 @@ void cut_back(OutFile& cat) {
 
 void members_begin(const char* base, bool with_temperature, bool with_barycenter) {
     on = true;
+    if (with_barycenter) cat_keep_places();
     std::snprintf(tsv.name, sizeof tsv.name, "%s.tsv", base);
     // Closed with the catalogue, by its closer: unit 4's.
     of_open(tsv, UnitCloser{nullptr, nullptr});
