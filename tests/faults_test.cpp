@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -80,6 +81,28 @@ TEST(Faults, SignalEndsTheRunByItself) {
         EXPECT_TRUE(read_file(dir + "/c.tsv") == tsv.substr(0, end)) << with_dark << " " << lines;
         EXPECT_TRUE(read_file(dir + "/c.stc") == entries(1, entry_of[lines])) << with_dark << " " << entry_of[lines];
     }
+}
+
+// The same with binaries: a catalogue of barycenter lines and orbiting
+// entries and its member table still end at the same star.
+TEST(Faults, SignalEndsTheRunByItselfWithBinaries) {
+    std::string dir = scratch_dir();
+    ASSERT_EQ(std::system((std::string(ORBLENZ_BUILD_DIR) + "/tools/gen_cluster --table --binaries 2000 3 >" + dir +
+                           "/c.txt").c_str()), 0);
+    RunOptions opt;
+    opt.fsize_limit = 100000;
+    RunResult r = run_orblenz(dir, {"--table", "--binaries", "--members", "c", "P_", "10", "20", "3000"}, opt);
+    EXPECT_EQ(r.status, 128 + SIGXFSZ);
+    std::string stc = read_file(dir + "/c.stc"), tsv = read_file(dir + "/c.tsv");
+    std::size_t s = stc.rfind(" Star \"");
+    ASSERT_NE(s, std::string::npos);
+    std::string last;  // the name in the table's last line with an entry
+    for (std::size_t p = tsv.find('\n') + 1, e; p < tsv.size(); p = e + 1) {
+        e = tsv.find('\n', p);
+        std::size_t b = tsv.find('\t', p) + 1;
+        if (tsv[b] != '\t') last = tsv.substr(b, tsv.find('\t', b) - b);
+    }
+    EXPECT_EQ(last, stc.substr(s + 7, stc.find('"', s + 7) - s - 7));
 }
 
 TEST(Faults, ListCutOffInsideALine) {

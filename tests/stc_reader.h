@@ -7,13 +7,20 @@
 // the next double quote; a backslash (an escape there) or a control
 // character in it, or a colon in the name (it splits the name in two), is
 // refused here. Every entry gives RA, Dec, Distance, SpectralType (the one
-// string) and AbsMag, and ends its line. Shared by the tests and fuzz_line.
+// string) and AbsMag, and ends its line; or, for a star of a binary,
+//   Star "NAME" {OrbitBarycenter "B" SpectralType "..." AbsMag n [Temperature n]
+//                EllipticalOrbit {Period n SemiMajorAxis n Eccentricity n
+//                Inclination n AscendingNode n ArgOfPericenter n MeanAnomaly n Epoch n} }
+// with a period and an axis above 0 and 0 <= e < 1, naming a barycenter
+// given on an earlier line (the planetarium drops a star read before its
+// barycenter). Shared by the tests and fuzz_line.
 #pragma once
 
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 namespace stc_reader {
@@ -24,8 +31,11 @@ inline bool name_char_ok(unsigned char c) { return c != '"' && c != '\\' && c !=
 // nullptr when the n characters at `line` (its line feed last) are one
 // entry the planetarium loads, or with `barycenter_ok` a barycenter line
 // (Barycenter "NAME" {RA n Dec n Distance n }); else what it would stop at.
-// An entry may carry Temperature, a number, after its AbsMag.
-inline const char* entry_fault(const char* line, std::size_t n, bool barycenter_ok = false) {
+// An entry may carry Temperature, a number, after its AbsMag. The name of
+// a barycenter line, or the barycenter an orbiting star names, goes to
+// `named` (when given), with `is_orbit` telling which.
+inline const char* entry_fault(const char* line, std::size_t n, bool barycenter_ok = false,
+                               std::string* named = nullptr, bool* is_orbit = nullptr) {
     if (n == 0 || line[n - 1] != '\n' || std::memchr(line, '\n', n - 1)) return "not one line";
     const char *p = line, *end = line + n - 1;
     auto at = [&](char c) { return p < end && *p == c; };
@@ -49,6 +59,7 @@ inline const char* entry_fault(const char* line, std::size_t n, bool barycenter_
         if (p++ == end) return "a string without its closing quote";
         return nullptr;
     };
+    double value = 0;  // the last number read
     auto number = [&]() -> const char* {
         while (at(' ')) ++p;
         const char* s = p;
@@ -65,35 +76,67 @@ inline const char* entry_fault(const char* line, std::size_t n, bool barycenter_
             if (digits() == 0) return "an exponent without digits";
         }
         if (!at(' ')) return "a number run into the text after it";
-        if (!std::isfinite(std::strtod(std::string(s, p).c_str(), nullptr))) return "a number beyond the doubles";
+        value = std::strtod(std::string(s, p).c_str(), nullptr);
+        if (!std::isfinite(value)) return "a number beyond the doubles";
         return nullptr;
+    };
+    // The text of the string just read.
+    auto text_before = [&] {
+        const char* q = p - 1;
+        const char* b = q;
+        while (b[-1] != '"') --b;
+        return std::string(b, q);
     };
     const bool barycenter = barycenter_ok && word("Barycenter");
     if (!barycenter && !word("Star")) return "no Star at the start";
     if (const char* f = string(true)) return f;
+    if (barycenter && named) *named = text_before();
     if (!word("{")) return "no { after the name";
+    const bool orbit = !barycenter && word("OrbitBarycenter");
+    if (is_orbit) *is_orbit = orbit;
+    if (orbit) {
+        if (const char* f = string(true)) return f;
+        if (named) *named = text_before();
+    }
     for (const char* key : {"RA", "Dec", "Distance", "SpectralType", "AbsMag"}) {
         if (barycenter && key[0] == 'S') break;
+        if (orbit && key[0] != 'S' && key[0] != 'A') continue;
         if (!word(key)) return "a key missing or out of place";
         if (const char* f = std::strcmp(key, "SpectralType") == 0 ? string(false) : number()) return f;
     }
     if (!barycenter && word("Temperature"))
         if (const char* f = number()) return f;
+    if (orbit) {
+        if (!word("EllipticalOrbit") || !word("{")) return "an orbiting star without its EllipticalOrbit";
+        for (const char* key : {"Period", "SemiMajorAxis", "Eccentricity", "Inclination", "AscendingNode",
+                                "ArgOfPericenter", "MeanAnomaly", "Epoch"}) {
+            if (!word(key)) return "an orbit's key missing or out of place";
+            if (const char* f = number()) return f;
+            if ((key[0] == 'P' || key[0] == 'S') && !(value > 0)) return "an orbit without a period or size";
+            if (key[0] == 'E' && key[1] == 'c' && !(value >= 0 && value < 1)) return "an orbit that is no ellipse";
+        }
+        if (!word("}")) return "no } after the orbit";
+    }
     if (!word("}")) return "no } after the values";
     while (at(' ')) ++p;
     return p == end ? nullptr : "text after the entry";
 }
 
-// nullptr when every line of `text` is an entry that loads, the first one
-// possibly a barycenter line; else the fault, with the line's number (from
-// 1) in `line_no`.
+// nullptr when every line of `text` is an entry or a barycenter line that
+// loads, every orbiting star after its barycenter; else the fault, with the
+// line's number (from 1) in `line_no`.
 inline const char* catalogue_fault(const std::string& text, std::size_t& line_no) {
     line_no = 0;
+    std::set<std::string> barycenters;
     for (std::size_t p = 0, e; p < text.size(); p = e + 1) {
         ++line_no;
         e = text.find('\n', p);
         if (e == std::string::npos) e = text.size() - 1;
-        if (const char* f = entry_fault(text.data() + p, e + 1 - p, line_no == 1)) return f;
+        std::string named;
+        bool orbit = false;
+        if (const char* f = entry_fault(text.data() + p, e + 1 - p, true, &named, &orbit)) return f;
+        if (orbit && !barycenters.count(named)) return "an orbiting star before its barycenter";
+        if (!orbit && !named.empty()) barycenters.insert(named);
     }
     return nullptr;
 }
@@ -101,12 +144,21 @@ inline const char* catalogue_fault(const std::string& text, std::size_t& line_no
 // Whether `tail`, a last line without its line feed, is a beginning of the
 // entry due after the complete lines `lines`: " Star \"", then the name of
 // the last entry with its number one more (any name after none), then
-// "\" {RA ", as far as the tail reaches.
+// "\" {RA " or, for a star of a binary, "\" {OrbitBarycenter \"", as far as
+// the tail reaches; or of a binary's barycenter line, " Barycenter \"".
 inline bool begins_entry_due(const std::string& lines, const std::string& tail) {
-    std::string due = " Star \"";
-    std::size_t last = lines.empty() ? std::string::npos : lines.rfind('\n', lines.size() - 2);
-    last = last == std::string::npos ? 0 : last + 1;
-    if (lines.compare(last, due.size(), due) == 0) {
+    if (tail.find('\n') != std::string::npos) return false;
+    std::string due = " Star \"", bary = " Barycenter \"";
+    if (tail.compare(0, bary.size(), bary, 0, tail.size()) == 0) return true;
+    // The last entry's line.
+    std::size_t last = std::string::npos;
+    for (std::size_t b = 0; b < lines.size();) {
+        if (lines.compare(b, due.size(), due) == 0) last = b;
+        std::size_t e = lines.find('\n', b);
+        if (e == std::string::npos) break;
+        b = e + 1;
+    }
+    if (last != std::string::npos) {
         std::size_t from = last + due.size(), to = lines.find('"', from);
         std::string name = lines.substr(from, to - from);
         std::size_t d = name.size();
@@ -114,9 +166,12 @@ inline bool begins_entry_due(const std::string& lines, const std::string& tail) 
         if (d == name.size()) return false;
         std::string num = std::to_string(std::stoll(name.substr(d)) + 1);
         if (num.size() < 6) num.insert(0, 6 - num.size(), '0');
-        due += name.substr(0, d) + num + "\" {RA ";
+        due += name.substr(0, d) + num;
+        const std::string orbit = due + "\" {OrbitBarycenter \"";
+        due += "\" {RA ";
+        if (tail.compare(0, orbit.size(), orbit, 0, tail.size()) == 0) return true;
     }
-    return tail.compare(0, due.size(), due, 0, tail.size()) == 0 && tail.find('\n') == std::string::npos;
+    return tail.compare(0, due.size(), due, 0, tail.size()) == 0;
 }
 
 }  // namespace stc_reader
