@@ -8,7 +8,12 @@
 #                           write the other pays;
 #   --check / conversion    wall time;
 #   --faithful, --members,
-#   --table / conversion    CPU time (user + system) of each option.
+#   --table, --binaries
+#     / conversion          CPU time (user + system) of each option;
+#   --binaries, every star
+#     in a pair             CPU time of --table --binaries against --table on
+#                           a table of STARS / 10 stars that are all bound
+#                           pairs (gen_cluster --table --binaries).
 #
 #   bench/ratios.sh
 #   PAIRS=11 STARS=100000 bench/ratios.sh
@@ -68,6 +73,7 @@ mkdir -p "$work"
 cd "$work"
 plain=$(echo "c${STARS}_$SEED" | cut -c1-20)
 varied=v$plain
+pairs=p$(echo "c$((STARS / 10))_$SEED" | cut -c1-19)
 genid=$(cksum <"$repo/tools/gen_cluster.cpp" | cut -d' ' -f1)
 if [[ ! -f $plain.txt || ! -f $plain.ok || $(cat "$plain.ok") != "$genid" ]]; then
     "$gen" "$STARS" "$SEED" >"$plain.part"
@@ -75,13 +81,15 @@ if [[ ! -f $plain.txt || ! -f $plain.ok || $(cat "$plain.ok") != "$genid" ]]; th
     awk 'BEGIN {FS = OFS = "\t"} {if (NR % 4 == 1) NF = 19; else if (NR % 4 == 3) $21 = "0."; print}' \
         "$plain.txt" >"$varied.part"
     mv "$varied.part" "$varied.txt"
+    "$gen" --table --binaries $((STARS / 10)) "$SEED" >"$pairs.part"
+    mv "$pairs.part" "$pairs.txt"
     echo "$genid" >"$plain.ok"
 fi
 
 # ---------------------------------------------------------------- runs
 
-# One timed run: "wall-ns cpu-s" on standard output. `conv` and `option`
-# runs convert (over a copy of the old catalogue) and are checked; `check`
+# One timed run: "wall-ns cpu-s" on standard output. `conv` runs convert
+# (`tconv` with --table; over a copy of the old catalogue) and are checked; `check`
 # runs check; `floor` runs the floor.
 timed() {
     local kind=$1 base=$2
@@ -95,6 +103,7 @@ timed() {
     case $kind in
         floor) "$timer" run.stats sh -c "cat '$base.txt' >/dev/null; cat '$base.old' >'$base.stc'" >run.out 2>run.err ;;
         check) "$timer" run.stats "$orblenz" --check "$@" "$base" >run.out 2>run.err ;;
+        tconv) "$timer" run.stats "$orblenz" --table "$@" "$base" BENCH_ $PLACE >run.out 2>run.err ;;
         *) "$timer" run.stats "$orblenz" "$@" "$base" BENCH_ $PLACE >run.out 2>run.err ;;
     esac
     local rc=$?
@@ -104,7 +113,9 @@ timed() {
         floor) [[ $rc -eq 0 ]] || die "the floor on $base: exit status $rc" ;;
         *)
             [[ $rc -eq 0 && ! -s run.err ]] || die "$* $base: exit status $rc: $(head -3 run.err)"
-            grep -q "total stars= *$STARS " run.out || die "$* $base: the report does not count $STARS stars"
+            local n=$STARS
+            [[ $base == "$pairs" ]] && n=$((STARS / 10))
+            grep -q "total stars= *$n " run.out || die "$* $base: the report does not count $n stars"
             ;;
     esac
     awk '{print $1, $3 + $4}' run.stats
@@ -140,8 +151,8 @@ echo "machine: $(nproc) cores, ${cpu:-unknown CPU}; $(git -C "$repo" describe --
 echo "runs:    $PAIRS pairs per figure on $STARS stars, the order swapped from pair to pair; each figure"
 echo "         the median of the pairs' ratios B / A (in brackets the median times of B and of A)"
 echo
-echo "| list | conversion / floor, wall | --check / conversion, wall | --faithful, CPU | --members, CPU | --table, CPU |"
-echo "|------|-------------------------:|---------------------------:|----------------:|---------------:|-------------:|"
+echo "| list | conversion / floor, wall | --check / conversion, wall | --faithful, CPU | --members, CPU | --table, CPU | --binaries, CPU |"
+echo "|------|-------------------------:|---------------------------:|----------------:|---------------:|-------------:|----------------:|"
 for base in "$plain" "$varied"; do
     [[ -f $base.old ]] || { "$orblenz" "$base" BENCH_ $PLACE >/dev/null; mv "$base.stc" "$base.old"; }
     name=$([[ $base == "$plain" ]] && echo "generated" || echo "19 to 21 columns")
@@ -150,6 +161,12 @@ for base in "$plain" "$varied"; do
     faithful=$(ratio "$base" 2 conv conv --faithful)
     members=$(ratio "$base" 2 conv conv --members)
     table=$(ratio "$base" 2 conv conv --table)
-    echo "| $name | $floor | $check | $faithful | $members | $table |"
+    binaries=$(ratio "$base" 2 conv conv --binaries)
+    echo "| $name | $floor | $check | $faithful | $members | $table | $binaries |"
 done
+[[ -f $pairs.old ]] || { "$orblenz" --table "$pairs" BENCH_ $PLACE >/dev/null; mv "$pairs.stc" "$pairs.old"; }
+echo
+echo "| list | --table --binaries / --table, CPU |"
+echo "|------|----------------------------------:|"
+echo "| $((STARS / 10)) stars, every one in a bound pair | $(ratio "$pairs" 2 tconv tconv --binaries) |"
 rm -f ./*.stc ./*.tsv run.*
