@@ -1,5 +1,5 @@
-// What the user reads: the README's worked example is the program's real
-// output, the manual page formats cleanly, and installing puts the binary
+// What the user reads: the worked example of the guide is the program's
+// real output, the manual page formats cleanly, and installing puts the binary
 // and the manual page (and the picture tool) under the prefix.
 
 #include "test_data.h"
@@ -13,9 +13,9 @@ namespace {
 
 std::string src(const std::string& rel) { return std::string(ORBLENZ_SOURCE_DIR) + "/" + rel; }
 
-// The indented block that follows `marker` in the README, indentation removed.
-std::string readme_block(const std::string& marker) {
-    std::string readme = read_file(src("README.md"));
+// The indented block that follows `marker` in a page, indentation removed.
+std::string page_block(const std::string& page, const std::string& marker) {
+    std::string readme = read_file(src(page));
     std::size_t p = readme.find(marker);
     if (p == std::string::npos) return "";
     p = readme.find('\n', p) + 1;
@@ -31,13 +31,13 @@ std::string readme_block(const std::string& marker) {
 
 }  // namespace
 
-TEST(Docs, ReadmeExampleIsRealOutput) {
+TEST(Docs, WorkedExampleIsRealOutput) {
     std::string dir = scratch_dir();
     write_file(dir + "/trio.txt", read_file(src("examples/trio.txt")));
     RunResult r = run_orblenz(dir, {"trio", "T_", "132.825", "11.8", "2700"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, readme_block("$ cd examples && ../build/orblenz trio T_ 132.825 11.8 2700"));
-    EXPECT_EQ(read_file(dir + "/trio.stc"), readme_block("and `trio.stc` holds:"));
+    EXPECT_EQ(r.out, page_block("doc/run.md", "$ cd examples && ../build/orblenz trio T_ 132.825 11.8 2700"));
+    EXPECT_EQ(read_file(dir + "/trio.stc"), page_block("doc/run.md", "and `trio.stc` holds:"));
 }
 
 TEST(Docs, ManualPageAndInstall) {
