@@ -1,7 +1,7 @@
 // What the user reads: the examples of the README and the guide pages are
 // the program's real output, their links resolve, the manual page formats
-// cleanly, and installing puts the binary and the manual page (and the
-// picture tool) under the prefix.
+// cleanly, and installing puts the binary, the manual page, the picture tool
+// and the guide pages under the prefix.
 
 #include "test_data.h"
 
@@ -181,4 +181,12 @@ TEST(Docs, ManualPageAndInstall) {
     EXPECT_TRUE(file_exists(dir + "/x/bin/orblenz"));
     EXPECT_TRUE(file_exists(dir + "/x/bin/orblenz-plot"));
     EXPECT_TRUE(file_exists(dir + "/x/share/man/man1/orblenz.1"));
+    // The guide pages, each named in the manual page's source as installed.
+    std::string source = read_file(src("doc/orblenz.1"));
+    for (std::string page : guide_pages()) {
+        EXPECT_TRUE(file_exists(dir + "/x/share/doc/orblenz/" + page)) << page;
+        for (std::size_t p = page.find('-'); p != std::string::npos; p = page.find('-', p + 2)) page.insert(p, "\\");
+        EXPECT_NE(source.find(".I " + page + "\n"), std::string::npos) << page;
+    }
+    EXPECT_TRUE(file_exists(dir + "/x/share/doc/orblenz/doc/m67.png"));
 }
