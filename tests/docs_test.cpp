@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,8 @@ std::string page_block(const std::string& page, const std::string& marker) {
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
-    for (std::size_t p = 0, e; p < text.size(); p = e + 1) {
-        e = text.find('\n', p);
-        if (e == std::string::npos) e = text.size();
-        lines.push_back(text.substr(p, e - p));
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -56,8 +54,8 @@ std::vector<std::string> guide_pages() {
 }
 
 // The anchors GitHub gives a page's headings: lower case, everything but
-// letters, digits, blanks, '-' and '_' dropped, blanks made '-'; a repeated
-// anchor gets -1, -2, ...
+// letters, digits, blanks, '-' and '_' dropped (a byte beyond ASCII is taken
+// for part of a letter), blanks made '-'; a repeated anchor gets -1, -2, ...
 std::set<std::string> anchors(const std::string& page) {
     std::set<std::string> found;
     std::map<std::string, int> seen;
