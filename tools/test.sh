@@ -27,8 +27,10 @@ ctest --test-dir build --output-on-failure -j2
 (cd build && cpack -G DEB >/dev/null)
 deb=$(ls build/orblenz_*.deb)
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+guide=()
+for page in doc/*.md doc/m67.png; do guide+=("./usr/share/doc/orblenz/$page"); done
 for f in ./usr/bin/orblenz ./usr/bin/orblenz-plot ./usr/share/man/man1/orblenz.1 \
-         ./usr/share/doc/orblenz/README.md ./usr/share/doc/orblenz/LICENSE; do
+         ./usr/share/doc/orblenz/README.md ./usr/share/doc/orblenz/LICENSE "${guide[@]}"; do
   grep -qx -- "$f" <<<"$files" || { echo "test.sh: $deb does not install $f" >&2; exit 1; }
 done
 for d in python3-matplotlib python3-numpy; do
