@@ -126,7 +126,7 @@ TEST(Docs, QuickStartRunsAsShown) {
     bool generator_command = false;
     for (const auto& [command, output] : shown) {
         if (command.empty() || command.compare(0, 9, "celestia ") == 0) continue;
-        generator_command |= command.find("--table --faithful --members --centre ") != std::string::npos;
+        generator_command |= command.find("--table --faithful --binaries --members --centre ") != std::string::npos;
         std::string sh = "cd '" + dir + "/examples' && { " + command + "; } >'" + dir + "/out' 2>'" + dir + "/err'";
         int status = std::system(sh.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;

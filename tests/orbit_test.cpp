@@ -298,7 +298,7 @@ TEST(Binaries, PairsOfKnownOrbits) {
 TEST(Binaries, TablesWithBinaries) {
     std::string gen = scratch_dir() + "/g.txt";
     ASSERT_EQ(std::system((std::string(ORBLENZ_BUILD_DIR) + "/tools/gen_cluster --table --binaries 1001 7 >" + gen).c_str()), 0);
-    for (const std::string& source : {std::string(ORBLENZ_TEST_DATA) + "/mcluster-binaries.txt", gen}) {
+    for (const std::string& source : {std::string(ORBLENZ_SOURCE_DIR) + "/examples/old-binaries-table.txt", gen}) {
         std::string dir = scratch_dir(), plain = scratch_dir(), list = read_file(source);
         write_file(dir + "/t.txt", list);
         write_file(plain + "/t.txt", list);
