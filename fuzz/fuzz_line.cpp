@@ -26,6 +26,9 @@
 //   - an entry line the run could write (a prefix the run accepts, a
 //     magnitude that does not make the star dark) is one the planetarium
 //     loads: the strict reader of tests/stc_reader.h reads it;
+//   - two consecutive lines (and two bodies of raw bit patterns) that the
+//     pair rule of --binaries binds have elements in their ranges, and the
+//     orbiting entries of both stars are lines the strict reader reads;
 //   - count_stype counts a known code, adds a new one, and refuses a new one
 //     when the table is full, with the report line (the table is filled on
 //     purpose every 16384 inputs; otherwise it restarts at 256 codes, to keep
@@ -246,6 +249,36 @@ void count_checked(const char* code, const char* line, std::size_t lsize) {
 std::int32_t ktype = 0;  // the evolution type held from the star before
 constexpr std::int32_t table_restart = 256;
 
+// --binaries: the star of the line before, as the run holds it.
+OrbBody held;
+bool holding = false;
+
+// A pair the rule binds is written as orbits in range that load.
+void check_orbit(const OrbBody& a, const OrbBody& b, const char* prefix, int lenc, const char* code, float absmag,
+                 const char* data, std::size_t size) {
+    OrbRelative rel;
+    OrbElements el;
+    orb_relative(a, b, rel);
+    if (!orb_bound(a, b, rel) || !orb_elements(rel, el)) return;
+    if (!(el.e >= 0 && el.e < 1 && el.incl >= 0 && el.incl <= 180 && el.node >= 0 && el.node < 360 && el.peri >= 0 &&
+          el.peri < 360 && el.anomaly >= 0 && el.anomaly < 360))
+        fail("orbital elements out of range", data, size);
+    // As for a plain entry: only a prefix the run accepts and a finite
+    // magnitude that leaves the star an entry reach the catalogue.
+    bool written = std::isfinite(absmag) && absmag <= 9000.0f;
+    for (int i = 0; i < lenc; ++i) written = written && stc_reader::name_char_ok(static_cast<unsigned char>(prefix[i]));
+    char line[1024];
+    for (bool first : {true, false}) {
+        int len = stc_orbit_entry(line, prefix, lenc, 1, "P_B000001", 9, el, a.m, b.m, first, code, str_len(code, 5),
+                                  absmag, nullptr);
+        if (!written) continue;
+        if (const char* fault = stc_reader::entry_fault(line, static_cast<std::size_t>(len))) {
+            std::fprintf(stderr, "fuzz_line: %s:\n%.*s", fault, len, line);
+            fail("an orbiting entry the strict reader refuses", data, size);
+        }
+    }
+}
+
 void one_line(const char* data, std::size_t size) {
     LineBuf line;
     std::size_t n = size < static_cast<std::size_t>(LINE_LEN) ? size : static_cast<std::size_t>(LINE_LEN);
@@ -382,6 +415,17 @@ void one_line(const char* data, std::size_t size) {
     check_out_forms(static_cast<double>(float_at(orig + 56)), float_at(orig + 60), static_cast<std::int32_t>(u % 23) - 3,
                     data, size);
 
+    // Binaries: this line's star with the one before, and two raw bodies.
+    OrbBody body{}, raw[2];
+    (void)rd_d(col(1), FIELD_LEN, 15, body.m);
+    body.x[0] = x, body.x[1] = y, body.x[2] = z;
+    for (int k = 0; k < 3; ++k) (void)rd_d(col(5 + k), FIELD_LEN, 15, body.v[k]);
+    if (holding) check_orbit(held, body, prefix, lenc, code, absmag, data, size);
+    held = body;
+    holding = true;
+    std::memcpy(raw, orig + 64, sizeof raw);
+    check_orbit(raw[0], raw[1], prefix, lenc, code, absmag, data, size);
+
     // The tally: the code, and a five-byte key from the line's rest.
     count_checked(code, data, size);
     count_checked(col(21), data, size);
@@ -452,6 +496,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++inputs;
     console.clear();
     ktype = 0;
+    holding = false;
 
     // Lines: each ends at a line feed; a last piece without one is a line
     // as well (the reader delivers it).

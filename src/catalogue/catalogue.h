@@ -47,9 +47,10 @@ void cat_close();
 
 // ---------------------------------------------------------------- binaries
 //
-// --binaries: two consecutive stars that the pair rule (orb_bound) binds.
-// `cat_pair` takes the pair, with each star's code and magnitude (what its
-// entry would be without --binaries) and their relative state; the two
+// --binaries: two consecutive stars that the pair rule (orb_bound) binds,
+// on an orbit the planetarium draws (orb_elements). `cat_pair` takes the
+// pair, with each star's code and magnitude (what its entry would be
+// without --binaries) and their relative orbit; the two
 // calls of `gen_stc_pair` that follow, the first star's and then the
 // second's (a dark one too), write them. A pair of which a star has an
 // entry is written as the line
@@ -60,10 +61,10 @@ void cat_close();
 // on its own ellipse about the barycenter, which puts it at its listed place
 // on JD 2451545.0. A pair whose barycenter has no finite place is written
 // as two single stars; one without an entry writes nothing. The arguments
-// after `rel` are those of gen_stc; the stars' numbers, names and texts are
+// after `el` are those of gen_stc; the stars' numbers, names and texts are
 // those they have without --binaries.
 void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const OrbBody& b2, const char* code2,
-              const float& absmag2, const OrbRelative& rel, const char* ratext, const char* dectext,
+              const float& absmag2, const OrbElements& el, const char* ratext, const char* dectext,
               const char* disttext, const char* base, const char* prefix);
 void gen_stc_pair(const float* temp);
 // The member table wants each orbiting star's own place (LastEntry::place).

@@ -386,11 +386,11 @@ int put_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, 
     }
     double a, peri = el.peri;
     if (first_star) {
-        a = el.a * m2 / (m1 + m2);
+        a = orb_axis(el.a, m2, m1, m2);
         peri += 180.0;
         if (peri >= 360.0) peri -= 360.0;
     } else {
-        a = el.a * m1 / (m1 + m2);
+        a = orb_axis(el.a, m1, m1, m2);
     }
     p = PUT_LIT(p, " EllipticalOrbit {Period ");
     p = put(p, t.period, static_cast<std::size_t>(t.np));
@@ -486,7 +486,7 @@ int stc_orbit_entry(char* out, const char* prefix, int lenc_, std::int64_t num, 
 }
 
 void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const OrbBody& b2, const char* code2,
-              const float& absmag2, const OrbRelative& rel, const char* ratext, const char* dectext,
+              const float& absmag2, const OrbElements& el, const char* ratext, const char* dectext,
               const char* disttext, const char* base, const char* prefix) {
     const OrbBody* b[2] = {&b1, &b2};
     const char* code[2] = {code1, code2};
@@ -522,7 +522,7 @@ void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const 
     p = put_number(p, nb);
     *p = '\0';
     pr.name_len = static_cast<int>(p - pr.name);
-    orb_elements(rel, pr.el);
+    pr.el = el;
     orbit_texts(pr.el, pr.texts);
 }
 

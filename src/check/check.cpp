@@ -358,8 +358,9 @@ void check_star(const LineCut& cut, int nl, bool table) {
     }
     if (holding && body_ok) {
         OrbRelative rel;
+        OrbElements el;
         orb_relative(held, body, rel);
-        if (orb_bound(held, body, rel)) {
+        if (orb_bound(held, body, rel) && orb_elements(rel, el)) {
             ++pairs;
             holding = false;
             return;

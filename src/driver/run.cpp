@@ -331,8 +331,8 @@ bool holding = false;
 
 // A binary: the two stars in list order, each with its member line and
 // tally as a single star has them.
-void write_pair(const Star& a, const Star& b, const OrbRelative& rel) {
-    cat_pair(a.body, a.code, a.absmag, b.body, b.code, b.absmag, rel, ratext, dectext, disttext, base, prefix);
+void write_pair(const Star& a, const Star& b, const OrbElements& el) {
+    cat_pair(a.body, a.code, a.absmag, b.body, b.code, b.absmag, el, ratext, dectext, disttext, base, prefix);
     for (const Star* s : {&a, &b}) {
         if (members) members_room();
         gen_stc_pair(s->lit ? &s->temp : nullptr);
@@ -365,10 +365,11 @@ inline void take_star(const Star& s) {
         return;
     }
     OrbRelative rel;
+    OrbElements el;
     orb_relative(held.body, s.body, rel);
-    if (orb_bound(held.body, s.body, rel)) {
+    if (orb_bound(held.body, s.body, rel) && orb_elements(rel, el)) {
         holding = false;
-        write_pair(held, s, rel);
+        write_pair(held, s, el);
         return;
     }
     write_single(held);

@@ -50,6 +50,8 @@ void orb_relative(const OrbBody& b1, const OrbBody& b2, OrbRelative& rel) {
     }
     eq2ecl(dr, rel.r);
     eq2ecl(dv, rel.v);
+    rel.m1 = b1.m;
+    rel.m2 = b2.m;
     rel.gm = orb_gm_sun * (b1.m + b2.m);
 }
 
@@ -67,7 +69,7 @@ bool orb_bound(const OrbBody& b1, const OrbBody& b2, const OrbRelative& rel) {
     return dot(h, h) > 0.0;
 }
 
-void orb_elements(const OrbRelative& rel, OrbElements& el) {
+bool orb_elements(const OrbRelative& rel, OrbElements& el) {
     const double* r = rel.r;
     const double* v = rel.v;
     const double mu = rel.gm;
@@ -113,4 +115,9 @@ void orb_elements(const OrbRelative& rel, OrbElements& el) {
     el.node = degrees_0_360(node);
     el.peri = degrees_0_360(peri);
     el.anomaly = degrees_0_360(M);
+    const double all[] = {el.period, el.a, el.e, el.incl, el.node, el.peri, el.anomaly};
+    for (double x : all)
+        if (!std::isfinite(x)) return false;
+    const double a1 = orb_axis(el.a, rel.m2, rel.m1, rel.m2), a2 = orb_axis(el.a, rel.m1, rel.m1, rel.m2);
+    return el.period > 0.0 && a1 > 0.0 && a2 > 0.0 && std::isfinite(a1) && std::isfinite(a2);
 }

@@ -41,6 +41,7 @@ struct OrbBody {
 
 // The second star relative to the first.
 struct OrbRelative {
+    double m1, m2;  // the masses, M_sun
     double gm;    // G (m1 + m2), au^3 / yr^2
     double r[3];  // r2 - r1, au, J2000 ecliptic
     double v[3];  // v2 - v1, au / yr, J2000 ecliptic
@@ -68,8 +69,15 @@ void orb_relative(const OrbBody& b1, const OrbBody& b2, OrbRelative& rel);
 // fall along a line, which no ellipse draws: not a binary.
 bool orb_bound(const OrbBody& b1, const OrbBody& b2, const OrbRelative& rel);
 
+// Each star's own semi-major axis about the centre of mass, au: the first's
+// is a m2 / (m1 + m2) (other = m2), the second's a m1 / (m1 + m2).
+inline double orb_axis(double a, double other, double m1, double m2) { return a * other / (m1 + m2); }
+
 // orb_elements: given a relative state for which orb_bound holds, returns
-// the elements of the relative orbit at the state's epoch.
+// the elements of the relative orbit at the state's epoch, and whether the
+// planetarium can draw them: every element finite, the period and both
+// stars' axes (orb_axis) above 0 (a pair bound so tightly, or so widely,
+// that one of them leaves the doubles is none).
 // Notes:
 //  - Where an angle is undefined it is set to 0: the node for an orbit in
 //    the ecliptic (incl 0 or 180), the argument of pericentre for a circle
@@ -80,4 +88,4 @@ bool orb_bound(const OrbBody& b1, const OrbBody& b2, const OrbRelative& rel);
 //    right even when e is tiny and the pericentre ill-defined.
 //  - An eccentricity that rounds to 1 or more (an orbit all but a line) is
 //    written as the largest double below 1.
-void orb_elements(const OrbRelative& rel, OrbElements& el);
+bool orb_elements(const OrbRelative& rel, OrbElements& el);
