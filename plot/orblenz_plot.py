@@ -115,7 +115,6 @@ ORBITER = re.compile(rb'0Star "(?P<entry>[^"\n]*)" \{OrbitBarycenter "(?P<baryce
                          b"ArgOfPericenter", b"MeanAnomaly")) + rb" Epoch 9 \} \}")
 LINES = (ENTRY, ORBITER, PAIR)   # a line's kind is its index here
 ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
-NINES = np.frombuffer(ALL_NINES, dtype=np.uint8)
 # The entry's texts kept to match the member table's, by its column names;
 # "barycenter" is the one an orbiting entry names, "" for the others.
 TEXTS = ("entry", "RA", "Dec", "Distance", "AbsMag", "Temperature", "barycenter")
@@ -137,7 +136,9 @@ def shapes(block, buf, starts, ends):
     final = np.append(line[1:] != line[:-1], True)
     last = np.copy(ends)   # each line's last {, or its end
     last[line[final]] = brace[final]
-    nine = NINES[buf]
+    nine = bytearray(block.translate(ALL_NINES))
+    nine += b"\n" * (len(buf) - len(nine))   # as buf, which ends in one
+    nine = np.frombuffer(nine, dtype=np.uint8)
     nine[starts[orbit]] = ord("0")
     # Kept: all but a digit that follows a digit in an orbit (in place, the block is large).
     keep = np.zeros(len(buf) + 1, dtype=np.int8)
@@ -149,7 +150,7 @@ def shapes(block, buf, starts, ends):
     keep[1:] &= digit[1:]
     keep[1:] &= digit[:-1]
     np.logical_not(keep, out=keep)
-    return np.compress(keep, nine).tobytes().split(b"\n")[:len(ends)]
+    return nine[keep].tobytes().split(b"\n")[:len(ends)]
 
 
 def read_catalogue(path):
