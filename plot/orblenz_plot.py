@@ -7,10 +7,12 @@ Reads the catalogue <base>.stc that orblenz wrote (and the member table
 <base>.tsv that orblenz --members wrote with it, when it belongs to the
 catalogue) and draws one figure into <base>.png, or FILE: a sky chart of
 the cluster, spectral type against absolute magnitude, log T_eff against
-log L (with the member table) and the entries per spectral class. Plain
-matplotlib and numpy, so that it is easy to adapt. It never reads the
-member list: orblenz alone reads lists, and the member table is its
-reading, star line by star line.
+log L (with the member table) and the entries per spectral class. An
+entry that orbits its pair's barycenter (orblenz --binaries) is drawn at
+its own place from the member table, or at the barycenter without one,
+and the title counts the binaries. Plain matplotlib and numpy, so that it
+is easy to adapt. It never reads the member list: orblenz alone reads
+lists, and the member table is its reading, star line by star line.
 
 Both files are read in blocks of whole lines and every block is taken
 apart with numpy, so that a million entries take seconds, not minutes.
@@ -78,35 +80,97 @@ def cut(buf, starts, span):
 
 # ------------------------------------------------------------- the catalogue
 
-# One entry line as orblenz writes it. A number is a sign, digits with a
-# point and an optional exponent; the widths are not fixed (a magnitude may
-# be wider than F7.2, an exponent may have three digits).
-NUM = rb"([+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
+def number(name):
+    """A number as orblenz writes a place or a magnitude, as the named group
+    `name`: a sign, digits with a point and an optional exponent. The widths
+    are not fixed (a magnitude may be wider than F7.2, an exponent may have
+    three digits)."""
+    return rb"(?P<" + name + rb">[+-]?(?:[0-9]+\.[0-9]*|\.[0-9]+)(?:[Ee][+-]?[0-9]+)?)"
+
+
+PLACE = rb" \{RA " + number(b"RA") + rb" Dec " + number(b"Dec") + rb" Distance " + number(b"Distance")
 # An entry may carry the star's temperature after its magnitude, a whole
 # number of kelvin of at least 1 (a first digit 0 is refused line by line:
 # the shape of a line cannot tell it).
-ENTRY = re.compile(rb' Star "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
-                   + rb' SpectralType "([^"\n]+)" AbsMag +' + NUM + rb"(?: Temperature ([0-9]+))? \}")
+LOOK = (rb' SpectralType "(?P<code>[^"\n]+)" AbsMag +' + number(b"AbsMag")
+        + rb"(?: Temperature (?P<Temperature>[0-9]+))?")
+# One entry line as orblenz writes it.
+ENTRY = re.compile(rb' Star "(?P<entry>[^"\n]*)"' + PLACE + LOOK + rb" \}")
 # The catalogue's first line may name the cluster and its centre; it is no entry.
-BARYCENTER = re.compile(rb'Barycenter "([^"\n]*)" \{RA ' + NUM + rb" Dec " + NUM + rb" Distance " + NUM
-                        + rb" \}")
+BARYCENTER = re.compile(rb'Barycenter "(?P<entry>[^"\n]*)"' + PLACE + rb" \}")
+# orblenz --binaries writes each bound pair of stars as the pair's barycenter,
+# one blank in and named <prefix>B<six or more digits>, and the entries of the
+# pair, each orbiting it. The barycenter line is no entry.
+PAIR = re.compile(rb' Barycenter "(?P<entry>[^"\n]*B[0-9]{6,})"' + PLACE + rb" \}")
+# An orbiting entry has no place of its own: the planetarium puts it at its
+# barycenter plus its orbit, whose elements are shortest round-trip decimals
+# ("12.5", "1e-05") and whose epoch is always the same. The shape such a line
+# is matched in (shapes) has a 0 for its first blank and every run of digits in
+# the orbit as one 9, so that its many widths of elements make few shapes.
+ELEMENT = rb"-?9(?:\.9)?(?:e[+-]9)?"
+EPOCH = b" Epoch 2451545 } }"
+ORBITER = re.compile(rb'0Star "(?P<entry>[^"\n]*)" \{OrbitBarycenter "(?P<barycenter>[^"\n]*)"' + LOOK + rb" "
+                     + rb"EllipticalOrbit \{" + rb" ".join(e + rb" " + ELEMENT for e in (
+                         b"Period", b"SemiMajorAxis", b"Eccentricity", b"Inclination", b"AscendingNode",
+                         b"ArgOfPericenter", b"MeanAnomaly")) + rb" Epoch 9 \} \}")
+LINES = (ENTRY, ORBITER, PAIR)   # a line's kind is its index here
 ALL_NINES = bytes.maketrans(b"0123456789", b"9" * 10)
-# The entry's texts kept to match the member table's, by its column names, with their groups.
-TEXT_GROUPS = {"entry": 1, "RA": 2, "Dec": 3, "Distance": 4, "AbsMag": 6, "Temperature": 7}
+# The entry's texts kept to match the member table's, by its column names;
+# "barycenter" is the one an orbiting entry names, "" for the others.
+TEXTS = ("entry", "RA", "Dec", "Distance", "AbsMag", "Temperature", "barycenter")
+VALUES = ("RA", "Dec", "Distance", "AbsMag")
+
+
+def shapes(block, buf, starts, ends):
+    """The shape of each line of a block: the line with every digit a 9, so
+    that the lines of one shape hold their numbers at the same places. A
+    line that ends in the epoch of an orbit (no entry and no barycenter
+    line can: theirs end in a number and " }") begins with a 0 instead of
+    its first character, which no other shape holds, and every run of
+    digits after its last { is one 9."""
+    if EPOCH not in block:
+        return block.translate(ALL_NINES).split(b"\n")[:len(ends)]
+    orbit = np.flatnonzero(cut(buf, np.maximum(ends - len(EPOCH), 0), (0, len(EPOCH))) == EPOCH)
+    brace = np.flatnonzero(buf == ord("{"))
+    line = np.searchsorted(ends, brace)
+    final = np.append(line[1:] != line[:-1], True)
+    last = np.copy(ends)   # each line's last {, or its end
+    last[line[final]] = brace[final]
+    nine = bytearray(block.translate(ALL_NINES))
+    nine += b"\n" * (len(buf) - len(nine))   # as buf, which ends in one
+    nine = np.frombuffer(nine, dtype=np.uint8)
+    nine[starts[orbit]] = ord("0")
+    # Kept: all but a digit that follows a digit in an orbit (in place, the block is large).
+    keep = np.zeros(len(buf) + 1, dtype=np.int8)
+    keep[last[orbit] + 1] += 1
+    keep[ends[orbit] + 1] -= 1
+    np.cumsum(keep, out=keep)
+    keep = keep[:-1].view(np.bool_)
+    digit = nine == ord("9")
+    keep[1:] &= digit[1:]
+    keep[1:] &= digit[:-1]
+    np.logical_not(keep, out=keep)
+    return nine[keep].tobytes().split(b"\n")[:len(ends)]
 
 
 def read_catalogue(path):
-    """The entries of the catalogue at `path`: arrays of right ascension,
-    declination (degrees), distance (light-years), AbsMag, and the codes;
-    then the cluster's name from a first Barycenter line ("" without one);
-    then the entries' texts by TEXT_GROUPS (the Temperature "" where there
-    is none). Every other line must be a whole entry with finite numbers.
+    """The entries of the catalogue at `path`, orbiting ones included:
+    arrays of right ascension, declination (degrees), distance
+    (light-years), AbsMag, and the codes; then the cluster's name from a
+    first Barycenter line ("" without one); then the entries' texts by TEXTS
+    (the Temperature "" where there is none; an orbiting entry has no RA,
+    Dec and Distance texts); then the names of the pairs' barycenters. An
+    orbiting entry stands at the place of its barycenter. Every other line
+    must be a whole entry or a pair's barycenter with finite numbers; an
+    orbiting entry must name a barycenter of a line above it, and no two
+    barycenters have one name.
 
-    The pattern treats all digits alike, so lines that are the same once
-    every digit is a 9 (their shape) are all entries or all not, and hold
+    The patterns treat all digits alike, so lines that are the same once
+    every digit is a 9 (their shape) are all of one kind or none, and hold
     their numbers at the same places: a catalogue has a few dozen shapes,
     each checked once and its numbers cut out of all its lines at once."""
-    parts, name = [], ""
+    parts, pairs, orbits, entries, name = [], [], [], 0, ""
+    known = {}   # a pair's barycenter name: its number, in the order of the catalogue
     try:
         first = 1   # the number of the block's first line
         for block in blocks(path):
@@ -114,53 +178,93 @@ def read_catalogue(path):
                 head = block.split(b"\n", 1)[0]
                 m = BARYCENTER.fullmatch(head)
                 if m:
-                    name = m.group(1).decode("utf-8", "replace")
+                    name = m.group("entry").decode("utf-8", "replace")
                     block, first = block[len(head) + 1:], 2
                     if not block:
                         continue
             buf, starts, ends = line_ends(block)
-            shapes = block.translate(ALL_NINES).split(b"\n")[:len(ends)]
+            lines = shapes(block, buf, starts, ends)
             # Each line's shape numbered by the line where it first stands.
             index = {}
-            ids = np.fromiter(map(index.setdefault, shapes, itertools.count()), np.int64, len(shapes))
+            ids = np.fromiter(map(index.setdefault, lines, itertools.count()), np.int64, len(lines))
             ids = np.unique(ids, return_inverse=True)[1]
             order = np.argsort(ids, kind="stable")
             groups = np.split(order, np.cumsum(np.bincount(ids))[:-1])
             found, wrong = [], len(ends)
+            kind = np.full(len(ends), -1, dtype=np.int8)
             for shape, rows in zip(index, groups):   # in the order of their first lines
-                m = ENTRY.fullmatch(shape)
+                m = next(filter(None, (p.fullmatch(shape) for p in LINES)), None)
                 if m is None:
                     wrong = int(rows[0])
                     break
                 found.append((rows, m))
-                if m.start(7) >= 0:   # a temperature: its first digit must not be 0
-                    zero = rows[buf[starts[rows] + m.start(7)] == ord("0")]
+                kind[rows] = LINES.index(m.re)
+                if "Temperature" in m.re.groupindex and m.start("Temperature") >= 0:   # not from 0
+                    zero = rows[buf[starts[rows] + m.start("Temperature")] == ord("0")]
                     if len(zero):   # rows ascend: the first is the earliest line
                         wrong = min(wrong, int(zero[0]))
             vals = np.zeros((4, len(ends)), dtype=np.float64)
-            texts = {k: np.zeros(len(ends), dtype="S%d" % max([m.end(g) - m.start(g) for _, m in found] + [1]))
-                     for k, g in list(TEXT_GROUPS.items()) + [("code", 5)]}
+            texts = {k: np.zeros(len(ends), dtype="S%d" % max(
+                [m.end(k) - m.start(k) for _, m in found if k in m.re.groupindex] + [1]))
+                for k in TEXTS + ("code",)}
             for rows, m in found:
-                for k, g in list(TEXT_GROUPS.items()) + [("code", 5)]:
-                    if m.start(g) >= 0:
-                        texts[k][rows] = cut(buf, starts[rows], m.span(g))
-                for j, k in enumerate(("RA", "Dec", "Distance", "AbsMag")):
-                    vals[j, rows] = texts[k][rows].astype(np.float64)
+                for k in texts:
+                    if k in m.re.groupindex and m.start(k) >= 0:
+                        texts[k][rows] = cut(buf, starts[rows], m.span(k))
+                for j, k in enumerate(VALUES):
+                    if k in m.re.groupindex:
+                        vals[j, rows] = texts[k][rows].astype(np.float64)
+            # The pairs' barycenters, numbered on from the last block's; a name
+            # taken before makes its line unreadable.
+            pair = np.flatnonzero(kind == 2)
+            names = texts["entry"][pair].tolist()
+            fresh = dict(zip(reversed(names), range(len(known) + len(pair) - 1, len(known) - 1, -1)))
+            if len(fresh) < len(pair) or not known.keys().isdisjoint(fresh):
+                seen = set(known)
+                for r, n in zip(pair, names):
+                    if n in seen:
+                        wrong = min(wrong, int(r))
+                        break
+                    seen.add(n)
+                for n in known.keys() & fresh.keys():   # the first of a name stays
+                    del fresh[n]
+            base = len(known)
+            known.update(fresh)
+            # An orbiting entry names a barycenter of a line above it.
+            orbit = np.flatnonzero(kind == 1)
+            ref = np.fromiter(map(known.get, texts["barycenter"][orbit].tolist(), itertools.repeat(-1)),
+                              np.int64, len(orbit))
+            bad = ref < 0
+            here = ref >= base
+            bad[here] |= pair[ref[here] - base] > orbit[here]
+            if bad.any():
+                wrong = min(wrong, int(orbit[bad][0]))
             huge = np.flatnonzero(~np.isfinite(vals[:, :wrong]).all(axis=0))
             if len(huge):
                 raise Unreadable("%s:%d: a number too large to read" % (path, first + int(huge[0])))
             if wrong < len(ends):
                 raise Unreadable("%s:%d: not a catalogue entry: %s"
                                  % (path, first + wrong, show(block, starts, ends, wrong)))
+            if len(pair):
+                pairs.append((vals[:3, pair], texts["entry"][pair]))
+                entry = kind != 2
+                vals, texts = vals[:, entry], {k: t[entry] for k, t in texts.items()}
+            # The orbiting entries by their number among all entries, with their barycenters'.
+            orbits.append((entries + orbit - np.searchsorted(pair, orbit), ref))
             parts.append((vals, texts))
+            entries += vals.shape[1]
             first += len(ends)
     except OSError as e:
         raise Unreadable("cannot read %s: %s" % (path, e.strerror or e))
-    if not parts:
+    if not entries:
         raise Unreadable("%s: no catalogue entries" % path)
     vals = np.concatenate([p[0] for p in parts], axis=1)
     texts = {k: np.concatenate([p[1][k] for p in parts]) for k in parts[0][1]}
-    return list(vals) + [texts.pop("code"), name, texts]
+    if pairs:   # the orbiting entries at their barycenters' places
+        at, ref = (np.concatenate(a) for a in zip(*orbits))
+        vals[:3, at] = np.concatenate([p[0] for p in pairs], axis=1)[:, ref]
+    names = np.concatenate([p[1] for p in pairs]) if pairs else np.zeros(0, dtype="S1")
+    return list(vals) + [texts.pop("code"), name, texts, names]
 
 
 def show(block, starts, ends, i):
@@ -253,11 +357,17 @@ def summary_lines(per_code):
 
 # orblenz --members writes <base>.tsv beside the catalogue: a header, then
 # one line per star line of the list, in list order, with the columns below
-# (--faithful adds Temperature). A star with an entry has its name and the
-# entry's own number texts; a star without one (dark, or not placed because
-# its position or magnitude is not finite) has these columns empty.
+# (--faithful adds Temperature, then --binaries adds barycenter). A star with
+# an entry has its name and the entry's own number texts; a star without one
+# (dark, or not placed because its position or magnitude is not finite) has
+# these columns empty. The barycenter column names the barycenter of the
+# star's pair, when the catalogue has one for it, the dark star's of a pair
+# too; an orbiting entry's RA, Dec and Distance are the place it has at the
+# epoch, which the catalogue does not hold.
 MEMBER_COLUMNS = "line entry code type mass L M_V T x y z RA Dec Distance AbsMag".split()
-COMPARED = ("entry", "RA", "Dec", "Distance", "AbsMag", "Temperature")   # as in the catalogue's entries
+MORE_COLUMNS = ([], ["Temperature"], ["barycenter"], ["Temperature", "barycenter"])
+COMPARED = TEXTS   # as in the catalogue's entries
+OWN_PLACE = ("RA", "Dec", "Distance")   # an orbiting entry's, from the table
 NUMBERS = ("L", "T", "x", "y", "z")
 WANTED = COMPARED + NUMBERS + ("code",)
 
@@ -271,13 +381,17 @@ def fields(buf, begin, end):
     return text.view("S%d" % len(w)).ravel()
 
 
-def read_members(path, stc, texts):
+def read_members(path, stc, texts, pairs):
     """The member table at `path` when it belongs to the catalogue `stc`,
-    whose entries' texts are `texts` (read_catalogue): luminosities,
-    temperatures and offsets (pc) of every star line of the list, whether it
-    has an entry, and whether it is dark. It belongs when its stars with an
-    entry are exactly the catalogue's entries in order: the same names and
-    the same number texts (the catalogue's AbsMag without its padding).
+    whose entries' texts are `texts` and whose pairs' barycenters are named
+    `pairs` (read_catalogue): luminosities, temperatures and offsets (pc) of
+    every star line of the list, whether it has an entry, whether it is
+    dark; and the places (RA, Dec, Distance) of the orbiting entries. It
+    belongs when its stars with an entry are exactly the catalogue's entries
+    in order: the same names and the same texts of what both hold (the
+    number texts, the catalogue's AbsMag without its padding, and the
+    barycenter an orbiting entry names, none for the others), and when every
+    barycenter it names for a star without an entry is one of `pairs`.
     Unreadable, with the reason, for a table that does not belong or is not
     one as orblenz --members writes it."""
     n = len(texts["entry"])
@@ -288,7 +402,8 @@ def read_members(path, stc, texts):
             if cols is None:
                 head, end, block = block.partition(b"\n")
                 cols = head.decode("latin-1").split("\t")
-                if not end or cols not in (MEMBER_COLUMNS, MEMBER_COLUMNS + ["Temperature"]):
+                if not end or cols[:len(MEMBER_COLUMNS)] != MEMBER_COLUMNS \
+                        or cols[len(MEMBER_COLUMNS):] not in MORE_COLUMNS:
                     raise Unreadable("%s:1: not the header of a member table" % path)
                 first = 2
                 if not block:
@@ -306,15 +421,31 @@ def read_members(path, stc, texts):
             col = {c: fields(buf, begin[:, j], seps[:, j]) for j, c in enumerate(cols) if c in WANTED}
             has = col["entry"] != b""
             mine = slice(done, done + int(has.sum()))
-            if mine.stop > n or any(not (col[c][has] == texts[c][mine]).all() for c in COMPARED if c in col) \
-                    or ("Temperature" not in col and (texts["Temperature"][mine] != b"").any()):
+            if mine.stop > n:
                 raise Unreadable(other)
+            orbit = texts["barycenter"][mine] != b""
+            for c in COMPARED:   # a column the table lacks: texts the entries have not either
+                same = col[c][has] == texts[c][mine] if c in col else texts[c][mine] == b""
+                if not (same | orbit if c in OWN_PLACE else same).all():
+                    raise Unreadable(other)
+            if "barycenter" in col:
+                named = col["barycenter"][~has]
+                if not np.isin(named[named != b""], pairs).all():
+                    raise Unreadable(other)
             done = mine.stop
             try:
-                parts.append([col[c].astype(np.float64) for c in NUMBERS] + [has, col["code"] == b"dead"])
+                part = [col[c].astype(np.float64) for c in NUMBERS] + [has, col["code"] == b"dead"]
             except ValueError:
                 raise Unreadable("%s: lines %d to %d hold an L, T, x, y or z that is no number"
                                  % (path, first, first + len(ends) - 1))
+            try:
+                own = np.array([col[c][np.flatnonzero(has)[orbit]] for c in OWN_PLACE]).astype(np.float64)
+            except ValueError:
+                own = np.array(np.nan)
+            if not np.isfinite(own).all():
+                raise Unreadable("%s: lines %d to %d hold an orbiting entry's RA, Dec or Distance that is no"
+                                 " finite number" % (path, first, first + len(ends) - 1))
+            parts.append(part + [own.reshape(3, -1)])
             first += len(ends)
     except OSError as e:
         raise Unreadable("cannot read %s: %s" % (path, e.strerror or e))
@@ -323,8 +454,8 @@ def read_members(path, stc, texts):
     if done < n:
         raise Unreadable(other)
     if not parts:   # a header alone
-        parts = [[np.zeros(0)] * len(NUMBERS) + [np.zeros(0, dtype=bool)] * 2]
-    return [np.concatenate([p[i] for p in parts]) for i in range(len(NUMBERS) + 2)]
+        parts = [[np.zeros(0)] * len(NUMBERS) + [np.zeros(0, dtype=bool)] * 2 + [np.zeros((3, 0))]]
+    return [np.concatenate([p[i] for p in parts], axis=-1) for i in range(len(NUMBERS) + 3)]
 
 
 def note(text, hint="convert with orblenz --members again"):
@@ -435,8 +566,10 @@ def draw(base, out, cat, kinds, hr):
     name = os.path.basename(base)
     if cat[5]:   # the cluster's own name, from the Barycenter line; a $ is no formula
         name = "%s (%s)" % (cat[5].replace("$", r"\$"), name)
-    fig.suptitle("%s: %d entries, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
-                 % (name, n, where, ra0, hms(ra0), signed(dec0, 3),
+    pairs = len(cat[7])   # the binaries, by their barycenters
+    orbiting = ", %d %s orbiting" % (pairs, "binary" if pairs == 1 else "binaries") if pairs else ""
+    fig.suptitle("%s: %d entries%s, %s RA %.3f° (%s), Dec %s° (%s), distance %.6g ly (%.4g pc)"
+                 % (name, n, orbiting, where, ra0, hms(ra0), signed(dec0, 3),
                     dms(dec0), dist0, dist0 / PC2LY), fontsize=15)
 
     # -- sky chart: as in a star atlas, one dot size per magnitude step
@@ -585,14 +718,18 @@ def members(base, cat):
     the member table <base>.tsv: temperatures, luminosities, the centre the
     stars were placed around, which stars have an entry and which are dark;
     or None, with a note why, when there is no table that belongs to the
-    catalogue."""
+    catalogue. With one, the orbiting entries of `cat` move from their
+    barycenters to their own places."""
     path = base + ".tsv"
     if not os.path.exists(path):
         return note("no %s" % path, "convert with orblenz --members to draw it")
     try:
-        lum, temp, x, y, z, has, dark = read_members(path, base + ".stc", cat[6])
+        lum, temp, x, y, z, has, dark, own = read_members(path, base + ".stc", cat[6], cat[7])
     except Unreadable as e:
         return note(str(e))
+    orbit = cat[6]["barycenter"] != b""
+    for j in range(3):
+        cat[j][orbit] = own[j]
     # Every entry sits at the centre plus its offset.
     centre = np.stack(cartesian(*cat[:3]), axis=1) - np.stack((x, y, z), axis=1)[has] * PC2LY
     return temp, lum, centre.mean(axis=0), has, dark
@@ -612,11 +749,14 @@ def main(argv):
         "    catalogue: effective temperature against luminosity of every star of\n"
         "    the list, those without an entry (dark ones) in marks of their own;\n"
         "  - the entries per spectral class, stacked by luminosity class.\n"
-        "The title gives the number of entries and the centre: the one the stars were\n"
-        "placed around with <base>.tsv, else their mean position.",
-        epilog="Every line of the catalogue must be an entry as orblenz writes it: the first\n"
-        "line that is not is named with its number, and the exit status is 1 (2 for a\n"
-        "usage error). The member list itself is never read: orblenz reads it, and\n"
+        "The title gives the number of entries, of binaries (orblenz --binaries) when\n"
+        "there are any, and the centre: the one the stars were placed around with\n"
+        "<base>.tsv, else their mean position. An entry that orbits its pair's\n"
+        "barycenter is drawn at its own place from <base>.tsv, else at the barycenter.",
+        epilog="Every line of the catalogue must be an entry or a pair's barycenter as orblenz\n"
+        "writes them: the first line that is not is named with its number, and the exit\n"
+        "status is 1 (2 for a usage error). The member list itself is never read:\n"
+        "orblenz reads it, and\n"
         "orblenz --members [--table] <base> <prefix> <RA> <Dec> <Distance> writes\n"
         "<base>.tsv beside the catalogue. Without a <base>.tsv whose entries are the\n"
         "catalogue's (none, or an older one), the temperature panel is left out with a\n"

@@ -1,6 +1,7 @@
 // The picture tool, orblenz-plot, on the sample converted with --members: a figure of the expected
 // size, whatever the list beside it, counts per class that are the catalogue's own; the member table
-// used only when it belongs to the catalogue; and an unreadable line named by its number.
+// used only when it belongs to the catalogue; an unreadable line named by its number; and a catalogue
+// with binaries, its orbiting entries counted and placed.
 
 #include "test_data.h"
 
@@ -178,5 +179,57 @@ TEST(Plot, UnreadableLineNamed) {
         write_file(dir + "/bad.stc", BARYCENTER + second);
         r = run_plot(dir, "bad");
         EXPECT_EQ(r.err, "orblenz-plot: bad.stc:2: not a catalogue entry: " + second.substr(0, 57) + "...\n");
+    }
+}
+
+TEST(Plot, BinariesCountedAndPlaced) {
+    if (!have_matplotlib()) GTEST_SKIP() << "python3-matplotlib is not installed";
+    // All on one line of sight (RA 90, Dec 0): a plain entry at 1000 ly, a pair at 2000 ly with both
+    // entries, one at 4000 ly whose companion is dark. The table puts the orbiting entries at their own
+    // distances, 1900, 2100 and 4100 ly, with no offsets: its centre is their mean place.
+    const std::string at = " {RA 0.90000000000000000E+02 Dec 0.00000000000000000E+00 Distance ",
+                      orbit = " EllipticalOrbit {Period 12.5 SemiMajorAxis 0.5 Eccentricity 0.3333333333333333 "
+                              "Inclination 1e-05 AscendingNode 0 ArgOfPericenter 359.99999999999994 MeanAnomaly 0 "
+                              "Epoch 2451545 } }\n",
+                      star = " Star \"P_00000", bary = "\" {OrbitBarycenter \"P_B00000";
+    const std::string stc = star + "1\"" + at + "0.10000000000000000E+04 SpectralType \"G2V\" AbsMag    4.83 }\n"
+                            " Barycenter \"P_B000001\"" + at + "0.20000000000000000E+04 }\n" +
+                            star + "2" + bary + "1\" SpectralType \"G2V\" AbsMag    4.83" + orbit +
+                            star + "3" + bary + "1\" SpectralType \"K3V\" AbsMag    6.50 Temperature 4800" + orbit +
+                            " Barycenter \"P_B000002\"" + at + "0.40000000000000000E+04 }\n" +
+                            star + "4" + bary + "2\" SpectralType \"M2V\" AbsMag   10.20" + orbit;
+    const std::string place = "\t0\t0\t0\t0.90000000000000000E+02\t0.00000000000000000E+00\t0.",
+                      tsv = "line\tentry\tcode\ttype\tmass\tL\tM_V\tT\tx\ty\tz\tRA\tDec\tDistance\tAbsMag\t"
+                            "Temperature\tbarycenter\n"
+                            "1\tP_000001\tG2V\t1\t1\t1\t4.83\t5778" + place + "10000000000000000E+04\t4.83\t\t\n"
+                            "2\tP_000002\tG2V\t1\t1\t1\t4.83\t5778" + place +
+                            "19000000000000000E+04\t4.83\t\tP_B000001\n"
+                            "3\tP_000003\tK3V\t1\t0.7\t0.2\t6.5\t4800" + place +
+                            "21000000000000000E+04\t6.50\t4800\tP_B000001\n"
+                            "4\tP_000004\tM2V\t1\t0.4\t0.03\t10.2\t3500" + place +
+                            "41000000000000000E+04\t10.20\t\tP_B000002\n"
+                            "5\t\tdead\t11\t0.6\t0.001\t15\t9000\t0\t0\t0\t\t\t\t\t\tP_B000002\n";
+    const std::string head = "<!-- bin: 4 entries, 2 binaries orbiting, ",
+                      sky = " RA 90.000° (6h 00m 00.0s), Dec +0.000° (+0° 00′ 00″), distance ",
+                      own = "centre" + sky + "2275 ly (697.5 pc) -->",
+                      barycentre = "mean position" + sky + "2250 ly (689.8 pc) -->",
+                      out = ": the temperature-luminosity panel is left out; convert with orblenz --members ",
+                      other = "orblenz-plot: bin.tsv does not belong to bin.stc (its entries are another "
+                              "conversion's)" + out + "again\n";
+    const struct { const char *what, *from, *to; std::string title, err; } rows[] = {   // the table edited, or none
+        {"as written", "", "", own, ""},
+        {"no table", "", "-", barycentre, "orblenz-plot: no bin.tsv" + out + "to draw it\n"},
+        {"an orbiting entry's barycenter another", "B000001\n", "B000002\n", barycentre, other},
+        {"the dark star's barycenter unknown", "\t\t\tP_B000002", "\t\t\tP_B000003", barycentre, other},
+    };
+    for (const auto& row : rows) {
+        std::string dir = scratch_dir(), text = tsv;
+        write_file(dir + "/bin.stc", stc);
+        if (*row.from) text.replace(text.find(row.from), std::strlen(row.from), row.to);
+        if (std::string(row.to) != "-") write_file(dir + "/bin.tsv", text);
+        RunResult r = run_plot(dir, "bin -o bin.svg");
+        EXPECT_EQ(r.status, 0) << row.what;
+        EXPECT_EQ(without_timing(r.err), row.err) << row.what;
+        EXPECT_NE(read_file(dir + "/bin.svg").find(head + row.title), std::string::npos) << row.what;
     }
 }
