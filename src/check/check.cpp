@@ -219,8 +219,10 @@ bool cut_matters(const FieldSpan& s, int chars, int d, bool single, double v, bo
 
 // A real column under its form (d implied decimals, float or double as the
 // conversion reads it): findings for a cut that matters, a refusal, a
-// missing point or a value that is not finite; false when refused.
-bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
+// missing point or a value that is not finite; false when refused. With
+// `as_double`, the value read as a double whenever the field has a decimal
+// point (then the form's implied decimals do not count), else left alone.
+bool real_column(const LineCut& cut, int c, int d, bool single, double& v, double* as_double = nullptr) {
     FieldSpan s = column(cut, c);
     const long at = cut.starts[c] + 1;
     const int chars = column_chars(cut, c);
@@ -231,6 +233,7 @@ bool real_column(const LineCut& cut, int c, int d, bool single, double& v) {
                 c, quantity(c), quoted(s.p, s.len), d == 10 ? "f20.10" : "d20.15");
         return false;
     }
+    if (as_double && shape.point) *as_double = v;
     if (single) v = static_cast<float>(v);
     if (!own(c)) return true;
     bool point_cut = false;
@@ -284,8 +287,9 @@ void check_star(const LineCut& cut, int nl, bool table) {
     else if (cut.ncols != first_ncols && shifted_after > NCOLS && !short_line)
         finding(K_NCOLS, 1, "the line has %d columns, the first line %d", cut.ncols, first_ncols);
 
-    double v;
-    bool ok = real_column(cut, 1, 10, true, v);
+    // Column 1 also as --binaries reads it, with the position's form.
+    double v, mass_d = -1;
+    bool ok = real_column(cut, 1, 10, true, v, &mass_d);
     const float mass = static_cast<float>(v);
     if (ok) mass_sum += mass;
 
@@ -349,8 +353,11 @@ void check_star(const LineCut& cut, int nl, bool table) {
             body_ok &= rd_d_text(sv.p, sv.len, FIELD_LEN, 15, body.v[c - 5]);
         }
     }
-    FieldSpan sm = column(cut, 1);
-    body_ok &= rd_d_text(sm.p, sm.len, FIELD_LEN, 15, body.m);
+    body.m = mass_d;
+    if (mass_d < 0) {
+        FieldSpan sm = column(cut, 1);
+        body_ok &= rd_d_text(sm.p, sm.len, FIELD_LEN, 15, body.m);
+    }
     if (stop_line) return;
     if (counts[K_REFUSED] + counts[K_SHORT_STOP] > stops_before) {
         stop_line = lineno;
