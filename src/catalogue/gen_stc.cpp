@@ -54,6 +54,7 @@
 #include "textio.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <climits>
@@ -94,7 +95,7 @@ struct Pair {
     bool drawn = false;        // written as a binary: barycenter line and orbits
     bool bary_written = false; // its barycenter line is in the catalogue
     bool has[2] = {};          // the star has an entry
-    double ra[2], dec[2], dist[2];  // each star's own place
+    double x[2][3];                 // each star's offset, parsecs
     double bra, bdec, bdist;        // the barycenter's place
     double m1, m2;
     OrbElements el;
@@ -351,12 +352,12 @@ int put_entry(char* out, const char* prefix, int lenc_, std::int64_t num, double
 // as the same double.
 inline char* put_element(char* p, const char* key, std::size_t klen, double v) {
     p = put(p, key, klen);
-    return wr_shortest(v, p);
+    return std::to_chars(p, p + 32, v).ptr;  // most elements need 16 or 17 digits
 }
 #define PUT_ELEMENT(p, key, v) put_element(p, key, sizeof(key) - 1, v)
 
 void orbit_texts(const OrbElements& el, OrbitTexts& t) {
-    t.np = static_cast<int>(wr_shortest(el.period, t.period) - t.period);
+    t.np = static_cast<int>(std::to_chars(t.period, t.period + 32, el.period).ptr - t.period);
     char* p = PUT_ELEMENT(t.shape, " Eccentricity ", el.e);
     p = PUT_ELEMENT(p, " Inclination ", el.incl);
     p = PUT_ELEMENT(p, " AscendingNode ", el.node);
@@ -433,6 +434,19 @@ inline void place(double x, double y, double z, double& ra, double& dec, double&
     cart2sph(X, Y, Z, ra, dec, dist);
 }
 
+// Whether a star at offset (x, y, z) parsecs has a place of finite numbers,
+// as place() and placeable() would find, without its angles: cart2sph gives
+// finite ones exactly when the point's coordinates and the sum of their
+// squares, taken in its order, are finite and the sum above 0.
+inline bool has_place(double x, double y, double z) {
+    double X = x * pc2ly + x0;
+    double Y = y * pc2ly + y0;
+    double Z = z * pc2ly + z0;
+    double s = X * X + Y * Y;
+    s = s + Z * Z;
+    return __builtin_isfinite(X) & __builtin_isfinite(Y) & __builtin_isfinite(Z) & __builtin_isfinite(s) & (s > 0.0);
+}
+
 inline bool is_dead(const char* code) { return str_len(code, 5) == 4 && std::memcmp(code, "dead", 4) == 0; }
 
 // Room for one more entry in the buffer; the statement's state for a
@@ -500,8 +514,8 @@ void cat_pair(const OrbBody& b1, const char* code1, const float& absmag1, const 
         pr.absmag[k] = absmag[k];
         pr.has[k] = false;
         if (is_dead(code[k])) continue;
-        place(b[k]->x[0], b[k]->x[1], b[k]->x[2], pr.ra[k], pr.dec[k], pr.dist[k]);
-        pr.has[k] = placeable(pr.ra[k], pr.dec[k], pr.dist[k], absmag[k]);
+        std::memcpy(pr.x[k], b[k]->x, sizeof pr.x[k]);
+        pr.has[k] = __builtin_isfinite(absmag[k]) && has_place(b[k]->x[0], b[k]->x[1], b[k]->x[2]);
     }
     if (!pr.has[0] && !pr.has[1]) return;
     // The centre of mass, parsecs from the cluster centre; a star without
@@ -539,6 +553,9 @@ void gen_stc_pair(const float* temp) {
     const char* code = pr.code[k];
     const int n = str_len(code, 5);
     int len;
+    // Its own place, for the member table or for an entry of its own.
+    double ra = 0, dec = 0, dist = 0;
+    if (!pr.drawn || keep_places) place(pr.x[k][0], pr.x[k][1], pr.x[k][2], ra, dec, dist);
     if (pr.drawn) {
         if (!pr.bary_written) {
             line = put_pair_barycenter(line);
@@ -548,11 +565,11 @@ void gen_stc_pair(const float* temp) {
                               code, n, pr.absmag[k], temp);
         // Its own place, for the member table: " {RA " left out.
         if (keep_places) {
-            *put_place(place_text, pr.ra[k], pr.dec[k], pr.dist[k]) = ' ';
+            *put_place(place_text, ra, dec, dist) = ' ';
             last.place = place_text + 5;
         }
     } else {
-        len = put_entry(line, pfx, lenc, ns, pr.ra[k], pr.dec[k], pr.dist[k], code, n, pr.absmag[k], temp);
+        len = put_entry(line, pfx, lenc, ns, ra, dec, dist, code, n, pr.absmag[k], temp);
     }
     last.line = line;
     last.len = len;

@@ -72,21 +72,23 @@ struct StarRec {
     // only to be checked) with the position (columns 2, 3, 4, parsecs from
     // the centre), are the reading half's work while the writing half lags
     // (classified, pos_read); else their texts are left to the writing half,
-    // which then has the time. A text is its first len characters.
+    // which then has the time. A text is its first len characters. With
+    // --binaries the star is always classified here, and its velocities and
+    // column 1 again are read here too, in the room of the texts of columns
+    // 13 and 16.
     union {
         char text[NTEXTS][20];
         struct {
-            char head[T_X * 20];
+            double vel[3];  // --binaries: columns 5 to 7, km/s, with the position's form
+            double mass;    // --binaries: column 1 with the position's form
+            char head[T_X * 20 - 32];
             double xyz[3];  // pos_read
-            // --binaries (always pos_read): columns 5 to 7, km/s, and
-            // column 1 read again, all with the position's form.
-            double vel[3];
-            double mass;
         } pos;
     } f;
     std::int8_t len[NTEXTS];
     bool classified;   // columns 13, 16, 19 read and the star classified
     bool pos_read;     // column 12 and the position read (classified too)
+    bool vel_refused;  // --binaries, not pos_read: a velocity the form refused, reported after the position
     bool shines;       // --faithful: the entry carries the star's own temperature
     float absmag;      // absolute magnitude, as classification leaves it
     std::int32_t nc;   // the "nc = " line to print first (column 9's length), or 0

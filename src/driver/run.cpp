@@ -169,7 +169,7 @@ void read_star(StarRec& r) {
     r.nstar = nstar;
     const std::uint32_t backlog = ho_backlog();
     r.classified = rs.binaries || backlog > ho_capacity() / 16;
-    r.pos_read = rs.binaries || backlog > ho_capacity() / 8;
+    r.pos_read = backlog > ho_capacity() / 8;
     // The columns from the text `from` on, left to the writing half.
     auto leave_texts = [&r](int from) {
         static constexpr int text_col[NTEXTS] = {13, 16, 19, 12, 2, 3, 4};
@@ -192,14 +192,21 @@ void read_star(StarRec& r) {
     r.temp = temp;
     if (rs.faithful) r.shines = faithful_type(lum, r.absmag, temp, ktype, r.code);
     else guess_type(nstar, mass, lum, r.absmag, col12, temp, ktype, r.code);
+    // --binaries: the velocities and column 1 again, after the position in
+    // the order of the reads: a refusal waits for column 12 and the
+    // position, wherever they are read. (Column 1 has read already: the
+    // position's form refuses none of what its form takes.)
+    r.vel_refused = false;
+    if (rs.binaries) {
+        r.vel_refused = !read_d(5, r.f.pos.vel[0]) || !read_d(6, r.f.pos.vel[1]) || !read_d(7, r.f.pos.vel[2]);
+        (void)read_d(1, r.f.pos.mass);
+    }
 
     if (r.pos_read) {
         if (!read_f(12, col12)) return;
         r.fmt = "(d20.15)";
         if (!read_d(2, r.f.pos.xyz[0]) || !read_d(3, r.f.pos.xyz[1]) || !read_d(4, r.f.pos.xyz[2])) return;
-        if (rs.binaries && (!read_d(5, r.f.pos.vel[0]) || !read_d(6, r.f.pos.vel[1]) ||
-                            !read_d(7, r.f.pos.vel[2]) || !read_d(1, r.f.pos.mass)))
-            return;
+        if (r.vel_refused) return;
     } else {
         leave_texts(T_C12);
     }
@@ -376,6 +383,14 @@ inline void take_star(const Star& s) {
     held = s;
 }
 
+// A column of the record that its form refuses: the held star first, then
+// the "fmt" report.
+[[noreturn]] void refuse(const char* fmt) {
+    release_held();
+    io_internal(true, fmt);
+    io_fatal_fmt();
+}
+
 // One record's effects; false at the end of the list.
 bool write_star(const StarRec& r) {
     if (r.nc) {
@@ -416,7 +431,7 @@ bool write_star(const StarRec& r) {
     if (!r.classified) {
         io_internal(true, "(f20.10)");
         if (!read_text_f(r, T_LUM, s.lum) || !read_text_f(r, T_MAG, s.absmag) || !read_text_f(r, T_TEMP, s.temp))
-            io_fatal_fmt();
+            refuse("(f20.10)");
         s.mv = s.absmag;
         const float col12 = 0;
         if (faithful) s.lit = faithful_type(s.lum, s.absmag, s.temp, r.type, s.code);
@@ -427,21 +442,22 @@ bool write_star(const StarRec& r) {
     if (!r.pos_read) {
         float col12;
         io_internal(true, "(f20.10)");
-        if (!read_text_f(r, T_C12, col12)) io_fatal_fmt();
+        if (!read_text_f(r, T_C12, col12)) refuse("(f20.10)");
     }
     io_internal(true, "(d20.15)");
     if (r.pos_read) {
         std::memcpy(s.pos, r.f.pos.xyz, sizeof s.pos);
     } else {
         for (int k = 0; k < 3; ++k)
-            if (!rd_d_text(r.f.text[T_X + k], r.len[T_X + k], FIELD_LEN, 15, s.pos[k])) io_fatal_fmt();
+            if (!rd_d_text(r.f.text[T_X + k], r.len[T_X + k], FIELD_LEN, 15, s.pos[k])) refuse("(d20.15)");
+        if (r.vel_refused) refuse("(d20.15)");
     }
     s.line = r.line;
     s.type = r.type;
     s.mass = r.mass;
     if (binaries) {
         s.body.m = r.f.pos.mass;
-        std::memcpy(s.body.x, r.f.pos.xyz, sizeof s.body.x);
+        std::memcpy(s.body.x, s.pos, sizeof s.body.x);
         std::memcpy(s.body.v, r.f.pos.vel, sizeof s.body.v);
     }
     take_star(s);

@@ -91,11 +91,14 @@ bool orb_elements(const OrbRelative& rel, OrbElements& el) {
     // orbit rises through the ecliptic (along z x h). In the ecliptic the
     // node is undefined and taken at the equinox.
     const double hxy = std::sqrt(h[0] * h[0] + h[1] * h[1]);
+    const double hn = std::sqrt(hxy * hxy + h[2] * h[2]);
     const double incl = std::atan2(hxy, h[2]);
     const double node = hxy > 0.0 ? std::atan2(h[0], -h[1]) : 0.0;
     // In-plane axes as the planetarium turns them: P to the node, Q 90
-    // degrees on in the direction of motion.
-    const double cn = std::cos(node), sn = std::sin(node), ci = std::cos(incl), si = std::sin(incl);
+    // degrees on in the direction of motion. Their sines and cosines from h
+    // itself (the pole is (sin i sin node, -sin i cos node, cos i)).
+    const double cn = hxy > 0.0 ? -h[1] / hxy : 1.0, sn = hxy > 0.0 ? h[0] / hxy : 0.0;
+    const double ci = h[2] / hn, si = hxy / hn;
     const double P[3] = {cn, sn, 0.0};
     const double Q[3] = {-sn * ci, cn * ci, si};
 
