@@ -110,6 +110,7 @@ inline bool read_d(int c, double& v) {
 void read_star(StarRec& r) {
     r.nc = 0;
     r.shines = false;
+    r.vel_refused = false;
     r.kind = REC_FMT;
     // A last line without its line feed and with fewer columns than the
     // line before is what is left of a list cut off while it was written:
@@ -196,7 +197,6 @@ void read_star(StarRec& r) {
     // the order of the reads: a refusal waits for column 12 and the
     // position, wherever they are read. (Column 1 has read already: the
     // position's form refuses none of what its form takes.)
-    r.vel_refused = false;
     if (rs.binaries) {
         r.vel_refused = !read_d(5, r.f.pos.vel[0]) || !read_d(6, r.f.pos.vel[1]) || !read_d(7, r.f.pos.vel[2]);
         (void)read_d(1, r.f.pos.mass);
@@ -421,7 +421,8 @@ bool write_star(const StarRec& r) {
     // classification, column 12, and the position, columns 2 to 4, read
     // last, in that order. After it the state a report from opening the
     // catalogue shows is that of the read of column 4.
-    // (With --binaries the reading half has read them all.)
+    // (With --binaries the reading half has classified the star and read
+    // its velocities.)
     Star s;
     s.absmag = r.absmag;
     s.lum = r.lum;
