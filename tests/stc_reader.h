@@ -144,21 +144,12 @@ inline const char* catalogue_fault(const std::string& text, std::size_t& line_no
 // Whether `tail`, a last line without its line feed, is a beginning of the
 // entry due after the complete lines `lines`: " Star \"", then the name of
 // the last entry with its number one more (any name after none), then
-// "\" {RA " or, for a star of a binary, "\" {OrbitBarycenter \"", as far as
-// the tail reaches; or of a binary's barycenter line, " Barycenter \"".
+// "\" {RA ", as far as the tail reaches.
 inline bool begins_entry_due(const std::string& lines, const std::string& tail) {
-    if (tail.find('\n') != std::string::npos) return false;
-    std::string due = " Star \"", bary = " Barycenter \"";
-    if (tail.compare(0, bary.size(), bary, 0, tail.size()) == 0) return true;
-    // The last entry's line.
-    std::size_t last = std::string::npos;
-    for (std::size_t b = 0; b < lines.size();) {
-        if (lines.compare(b, due.size(), due) == 0) last = b;
-        std::size_t e = lines.find('\n', b);
-        if (e == std::string::npos) break;
-        b = e + 1;
-    }
-    if (last != std::string::npos) {
+    std::string due = " Star \"";
+    std::size_t last = lines.empty() ? std::string::npos : lines.rfind('\n', lines.size() - 2);
+    last = last == std::string::npos ? 0 : last + 1;
+    if (lines.compare(last, due.size(), due) == 0) {
         std::size_t from = last + due.size(), to = lines.find('"', from);
         std::string name = lines.substr(from, to - from);
         std::size_t d = name.size();
@@ -166,12 +157,9 @@ inline bool begins_entry_due(const std::string& lines, const std::string& tail) 
         if (d == name.size()) return false;
         std::string num = std::to_string(std::stoll(name.substr(d)) + 1);
         if (num.size() < 6) num.insert(0, 6 - num.size(), '0');
-        due += name.substr(0, d) + num;
-        const std::string orbit = due + "\" {OrbitBarycenter \"";
-        due += "\" {RA ";
-        if (tail.compare(0, orbit.size(), orbit, 0, tail.size()) == 0) return true;
+        due += name.substr(0, d) + num + "\" {RA ";
     }
-    return tail.compare(0, due.size(), due, 0, tail.size()) == 0;
+    return tail.compare(0, due.size(), due, 0, tail.size()) == 0 && tail.find('\n') == std::string::npos;
 }
 
 }  // namespace stc_reader
