@@ -582,6 +582,9 @@ TEST(EndToEnd, EveryEntryLoads) {
         {"a centre named as a star is, whatever the case", sun, {"--centre", "cl1_000001", "c", "CL1_", "83.75", "-22.5",
          "1500"}, old, "", "orblenz: centre name refused: 'cl1_000001' is a star's name (the prefix followed by digits): "
          "the search would find the star, not the cluster\n", 2, old},
+        {"with --binaries, a centre named as a binary's barycenter is", sun, {"--binaries", "--centre", "CL1_b12", "c",
+         "CL1_", "83.75", "-22.5", "1500"}, old, "", "orblenz: centre name refused: 'CL1_b12' is a binary's barycenter "
+         "name (the prefix, B and digits): the search would find the binary, not the cluster\n", 2, old},
         {"a colon in the centre name", sun, {"--centre", "M:67", "c", "CL1_", "83.75", "-22.5", "1500"}, old, "",
          "orblenz: centre name refused: ':' separates two names of an object in the planetarium\n", 2, old},
         {"a centre name of 101 bytes", sun, {"--centre", std::string(101, 'M'), "c", "CL1_", "83.75", "-22.5", "1500"},
