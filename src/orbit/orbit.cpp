@@ -102,13 +102,20 @@ bool orb_elements(const OrbRelative& rel, OrbElements& el) {
     const double P[3] = {cn, sn, 0.0};
     const double Q[3] = {-sn * ci, cn * ci, si};
 
-    // Where the star stands, from the node (argument of latitude), and
-    // where the pericentre is; the true anomaly is their difference.
-    const double u = std::atan2(dot(r, Q), dot(r, P));
-    const double peri = e > 0.0 ? std::atan2(dot(ev, Q), dot(ev, P)) : 0.0;
-    const double nu = u - peri;
-    // Eccentric and mean anomaly from the true anomaly.
-    const double E = 2.0 * std::atan2(std::sqrt(1.0 - e) * std::sin(0.5 * nu), std::sqrt(1.0 + e) * std::cos(0.5 * nu));
+    // The pericentre's direction in the plane (for a circle, the node's)
+    // and the axis 90 degrees on from it: the star's place in those axes
+    // is a (cos E - e), b sin E, which gives the eccentric anomaly. Both
+    // angles are taken from the same eccentricity vector, so that where the
+    // star stands is right even when e is tiny and the pericentre
+    // ill-defined.
+    const double ep = dot(ev, P), eq = dot(ev, Q);
+    const double en = std::sqrt(ep * ep + eq * eq);
+    const double peri = e > 0.0 ? std::atan2(eq, ep) : 0.0;
+    const double cw = e > 0.0 ? ep / en : 1.0, sw = e > 0.0 ? eq / en : 0.0;
+    const double rp = dot(r, P), rq = dot(r, Q);
+    const double x = cw * rp + sw * rq, y = cw * rq - sw * rp;
+    const double b = a * std::sqrt((1.0 - e) * (1.0 + e));
+    const double E = std::atan2(y * a, (x + a * e) * b);
     const double M = E - e * std::sin(E);
 
     el.a = a;
