@@ -425,26 +425,33 @@ void start_writing(const char* ratext, const char* dectext, const char* disttext
     sph2cart(ra, dec, dist, x0, y0, z0);
 }
 
+// A star at offset (x, y, z) parsecs from the centre, in light-years from
+// the observer.
+inline void from_observer(double x, double y, double z, double& X, double& Y, double& Z) {
+    X = x * pc2ly + x0;
+    Y = y * pc2ly + y0;
+    Z = z * pc2ly + z0;
+}
+
 // Where a star at offset (x, y, z) parsecs from the centre stands: right
 // ascension, declination, distance.
 inline void place(double x, double y, double z, double& ra, double& dec, double& dist) {
-    double X = x * pc2ly + x0;
-    double Y = y * pc2ly + y0;
-    double Z = z * pc2ly + z0;
+    double X, Y, Z;
+    from_observer(x, y, z, X, Y, Z);
     cart2sph(X, Y, Z, ra, dec, dist);
 }
 
-// Whether a star at offset (x, y, z) parsecs has a place of finite numbers,
-// as place() and placeable() would find, without its angles: cart2sph gives
-// finite ones exactly when the point's coordinates and the sum of their
-// squares, taken in its order, are finite and the sum above 0.
+// Whether place() gives such a star finite numbers, without its angles:
+// cart2sph's are finite exactly when the coordinates and their distance,
+// taken in its order, are finite and the cosine of the polar angle lies in
+// -1 to 1 (0 / 0 at the observer does not).
 inline bool has_place(double x, double y, double z) {
-    double X = x * pc2ly + x0;
-    double Y = y * pc2ly + y0;
-    double Z = z * pc2ly + z0;
+    double X, Y, Z;
+    from_observer(x, y, z, X, Y, Z);
     double s = X * X + Y * Y;
     s = s + Z * Z;
-    return __builtin_isfinite(X) & __builtin_isfinite(Y) & __builtin_isfinite(Z) & __builtin_isfinite(s) & (s > 0.0);
+    const double r = __builtin_sqrt(s), c = Z / r;
+    return __builtin_isfinite(X) & __builtin_isfinite(Y) & __builtin_isfinite(r) & (c >= -1.0) & (c <= 1.0);
 }
 
 inline bool is_dead(const char* code) { return str_len(code, 5) == 4 && std::memcmp(code, "dead", 4) == 0; }
